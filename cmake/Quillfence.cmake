@@ -1,0 +1,31 @@
+# Build helpers shared by every folder.
+
+# qf_library(<name> SHARED|STATIC|OBJECT SOURCES ... [DEPS ...] [PUBLIC_INCLUDE dir...])
+# The folder itself is the public include directory unless PUBLIC_INCLUDE says otherwise.
+function(qf_library name kind)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PUBLIC_INCLUDE" ${ARGN})
+  add_library(${name} ${kind} ${ARG_SOURCES})
+  if(ARG_PUBLIC_INCLUDE)
+    target_include_directories(${name} PUBLIC ${ARG_PUBLIC_INCLUDE})
+  else()
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+  # Shared libraries keep the system's module names: libvtlsp.so stands for vtlsp.dll.
+  set_target_properties(${name} PROPERTIES PREFIX "lib")
+endfunction()
+
+# qf_test(<name> SOURCES ... [DEPS ...])
+# A GoogleTest program; each test case runs as its own ctest entry (own process).
+function(qf_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${name})
+endfunction()

@@ -1,0 +1,42 @@
+/* addrrec: the table of remote IPv4 addresses seen, with their list status and host name.
+ * The caller owns the table (2048 slots) and its count. Safe when many threads use it at once;
+ * a record's address stays valid until that address's record is deleted. A full table refuses
+ * new records. */
+#ifndef ADDRREC_H
+#define ADDRREC_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ADDRREC_CAPACITY 2048
+#define ADDRREC_HOSTNAME_SIZE 192
+
+#define ADDRESS_STATUS_DISALLOWED 0
+#define ADDRESS_STATUS_UNCHANGED 1
+#define ADDRESS_STATUS_INSPECT 2
+#define ADDRESS_CLEAN_ALWAYS 1
+#define ADDRESS_CLEAN_NO 2
+
+typedef struct AddressRecord {
+    DWORD address;                      /* network order */
+    WORD status;                        /* 0 disallowed, 1 allowed unchanged, 2 neither */
+    CHAR hostName[ADDRREC_HOSTNAME_SIZE]; /* zero-terminated, empty while unknown */
+    WORD cleaningFlag;                  /* 1 always clean, 2 no */
+} AddressRecord;
+
+int addrrec_init(void);
+/* 1 = stored; 0 = the table is full. The host name is cut to the 191 characters that fit. */
+int addrrec_add(AddressRecord* table, INT* count, DWORD address, WORD status, const char* hostName,
+                WORD cleaningFlag);
+/* 1 = found; *record then points at the table's own record. */
+int addrrec_retrieve(AddressRecord* table, INT count, DWORD address, AddressRecord** record);
+int addrrec_delete(AddressRecord* table, INT* count, DWORD address);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

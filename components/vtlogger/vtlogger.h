@@ -1,0 +1,29 @@
+/* VTLogger: the access log. Entries (time, kind, port, text, program) are kept in a database
+ * under DBDIR "log\"; many processes may append at once. */
+#ifndef VTLOGGER_H
+#define VTLOGGER_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Prepares the log; any number of calls is harmless. 1 = ready. */
+int VTLogger_Init(void);
+/* kind: "WARNING", "INFORM", "BLOCK", "DENY", "ALLOW", "FETCH" or ""; port: remote port or 0;
+ * text: at most 254 characters (longer texts are cut). 1 = stored. */
+int VTLogger_Submit(const char* kind, int port, const char* text);
+/* Writes the whole log to a new text file, one line per entry, time first, and puts the file's
+ * full path into path (a 255-byte buffer). 1 = written. */
+int VTLogger_DumpLog(char* path);
+/* Erases every entry. 1 = done. */
+int VTLogger_FlushLog(void);
+/* Releases what Init acquired. */
+void VTLogger_Free(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,26 @@
+/* VTPicsSSurf: SafeSurf rating labels (PICS-1.1) in web data. */
+#ifndef VTPICSSSURF_H
+#define VTPICSSSURF_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifndef PICS_RATED_ABOVE
+#define PICS_RATED_ABOVE 2
+#endif
+
+/* 2 when a SafeSurf label in the data rates the page above one of the eleven stored levels
+ * (SS~~000 to SS~~00A). A stored level p stands for SafeSurf level p + 1: a page rating of
+ * p + 1 is allowed, p + 2 is above. Any other value means no objection. */
+int vtpics_safesurf_validate(const char* data, DWORD length, int level0, int level1, int level2, int level3,
+                             int level4, int level5, int level6, int level7, int level8, int level9,
+                             int level10);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
