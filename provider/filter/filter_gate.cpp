@@ -1,0 +1,157 @@
+// The connection gate: protocol blocking, the address lists and the access times, and the socket
+// record that selects the later inspection of a connection.
+#include "filter.h"
+#include "filter_policy.h"
+#include "filter_report.h"
+#include "filter_scan.h"
+#include "filter_target.h"
+
+namespace {
+
+struct ProtocolBlock {
+    INT FilterPolicy::*flag;
+    const char* line;   // %s: the address text
+    const char* alert;
+};
+
+const ProtocolBlock kFileTransfer = {&FilterPolicy::blockFileTransfer, "File tranfer (FTP) connection to %s.",
+                                     "Quillfence is configured to block file transfer (FTP)."};
+const ProtocolBlock kTelnet = {&FilterPolicy::blockTelnet, "Telnet connection to %s.",
+                               "Quillfence is configured to block Telnet."};
+const ProtocolBlock kMail = {&FilterPolicy::blockMail, "Electronic mail connection to %s.",
+                             "Quillfence is configured to block electronic mail (e-mail)."};
+const ProtocolBlock kWeb = {&FilterPolicy::blockWeb, "World Wide Web (HTTP) connection to %s.",
+                            "Quillfence is configured to block World Wide Web (HTTP)."};
+const ProtocolBlock kNews = {&FilterPolicy::blockNews, "News (NNTP) connection to %s.",
+                             "Quillfence is configured to block news (NNTP)."};
+const ProtocolBlock kSecure = {&FilterPolicy::blockSecure, "Secure Socket Layer (SSL) connection to %s.",
+                               "Quillfence is configured to block SSL (online shopping)."};
+const ProtocolBlock kChat = {&FilterPolicy::blockChat, "Chat (IRC) connection to %s.",
+                             "Quillfence is configured to block chat (IRC)."};
+
+const ProtocolBlock* protocol_of_port(WORD port) {
+    switch (port) {
+    case 21: return &kFileTransfer;
+    case 23: return &kTelnet;
+    case 25: case 110: case 143: return &kMail;
+    case 80: return &kWeb;
+    case 119: return &kNews;
+    case 443: return &kSecure;
+    case 7000: return &kChat;
+    default: return (port >= 6660 && port <= 6670) ? &kChat : nullptr;
+    }
+}
+
+// 0 when the port falls under a blocked protocol (logged and alerted), else 1.
+int check_protocol(const FilterTarget& target) {
+    const ProtocolBlock* protocol = protocol_of_port(target.port);
+    if (!protocol || g_filterPolicy.*(protocol->flag) == 0) return 1;
+    filter_log(FILTER_KIND_DENY, target.port, protocol->line, target.text);
+    filter_alert(FILTER_CAPTION, protocol->alert);
+    return 0;
+}
+
+// An address seen before: its status decides.
+int check_known_address(const FilterTarget& target, const AddressRecord& address) {
+    switch (address.status) {
+    case ADDRESS_STATUS_DISALLOWED:
+        filter_log_site(FILTER_KIND_DENY, target.port, address.hostName, target.text,
+                        "disallowed content encountered previously.");
+        return 0;
+    case ADDRESS_STATUS_UNCHANGED:
+        filter_log_site(FILTER_KIND_ALLOW, target.port, address.hostName, target.text, "allow list.");
+        return 1;
+    default:
+        return 1;
+    }
+}
+
+// A new address: the site lists decide, and the address gets its record.
+int check_new_address(const FilterTarget& target) {
+    FilterPolicy& p = g_filterPolicy;
+    if (filter_name_in(target.text, p.unchangedSites, p.unchangedSiteCount)) {
+        addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_UNCHANGED, "", ADDRESS_CLEAN_NO);
+        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - leave unchanged.", target.text);
+        return 1;
+    }
+    if (filter_name_in(target.text, p.cleaningSites, p.cleaningSiteCount)) {
+        addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_ALWAYS);
+        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - always apply cleaning.", target.text);
+        return 1;
+    }
+    if (filter_name_in(target.text, p.disallowedSites, p.disallowedSiteCount)) {
+        addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_DISALLOWED, "", ADDRESS_CLEAN_NO);
+        filter_log(FILTER_KIND_DENY, target.port, "%s; disallow list.", target.text);
+        return 0;
+    }
+    addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_NO);
+    return 1;
+}
+
+}  // namespace
+
+int filter_check_connect(SOCKET socket, const struct sockaddr* target) {
+    (void)socket;
+    filter_load_policy();
+    FilterPolicy& p = g_filterPolicy;
+    const FilterTarget t = filter_read_target(target);
+    if (!check_protocol(t)) return 0;
+    // Only IPv4 addresses are kept in the address table.
+    if (!t.ipv4) return 1;
+    AddressRecord* address = nullptr;
+    if (addrrec_retrieve(p.addresses, p.addressCount, t.address, &address) == 1)
+        return check_known_address(t, *address);
+    return check_new_address(t);
+}
+
+int filter_check_time(void) {
+    filter_load_policy();
+    FilterPolicy& p = g_filterPolicy;
+    if (p.accessTimes.enabled == 0) return 1;
+    switch (vtperiod_validate_currenttime(&p.accessTimes)) {
+    case 0:
+        p.timeWarningShown.store(0);
+        filter_log(FILTER_KIND_DENY, 0, "Blocked access as per time management configuration.");
+        filter_alert(FILTER_TIME_CAPTION,
+                     "You are not allowed to use the network at this time.\nPlease try again during the time "
+                     "allocated to you.");
+        return 0;
+    case 1:
+        p.timeWarningShown.store(0);
+        return 1;
+    case 2:
+        // Once until the allowance next reports 0 or 1, however many threads connect at once.
+        if (p.timeWarningShown.exchange(1) == 0)
+            filter_alert(FILTER_TIME_CAPTION,
+                         "Your time is almost up.\nPlease complete what you are currently busy with.");
+        return 1;
+    default:
+        return 1;
+    }
+}
+
+int filter_register_socket(SOCKET socket, const struct sockaddr* target) {
+    filter_load_policy();
+    FilterPolicy& p = g_filterPolicy;
+    const FilterTarget t = filter_read_target(target);
+    // A reconnect replaces whatever the socket was inspected as before, also when the new target
+    // is not inspected at all.
+    sockrec_delete(p.sockets, &p.socketCount, socket);
+    if (!t.ipv4) return 1;
+    AddressRecord* address = nullptr;
+    if (addrrec_retrieve(p.addresses, p.addressCount, t.address, &address) == 1 &&
+        address->status == ADDRESS_STATUS_UNCHANGED)
+        return 1;
+    // Secure connections are never inspected.
+    if (t.port == 443) return 1;
+    // Mail text is inspected only between "DATA" and its end mark (25), or after "RETR" (110).
+    const WORD transfer = (t.port == 25 || t.port == 110) ? 0 : 1;
+    sockrec_add(p.sockets, &p.socketCount, socket, t.port, t.address, transfer, 0, 0, 0, 0, 0);
+    return 1;
+}
+
+void filter_forget_socket(SOCKET socket) {
+    filter_load_policy();
+    FilterPolicy& p = g_filterPolicy;
+    sockrec_delete(p.sockets, &p.socketCount, socket);
+}
