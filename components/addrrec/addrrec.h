@@ -1,7 +1,12 @@
 /* addrrec: the table of remote IPv4 addresses seen, with their list status and host name.
  * The caller owns the table (2048 slots) and its count. Safe when many threads use it at once;
  * a record's address stays valid until that address's record is deleted. A full table refuses
- * new records. */
+ * new records.
+ *
+ * Records never move: a deleted record's slot is marked free (status 0xFFFF) and reused. The
+ * count is a high-water mark: every record lies in the first count slots, some of which may be
+ * free; it falls back when the top slots are freed (to 0 once the table is empty). Only the
+ * library writes the count; a caller that sets it to 0 empties the table. */
 #ifndef ADDRREC_H
 #define ADDRREC_H
 
@@ -28,11 +33,14 @@ typedef struct AddressRecord {
 } AddressRecord;
 
 int addrrec_init(void);
-/* 1 = stored; 0 = the table is full. The host name is cut to the 191 characters that fit. */
+/* 1 = stored; 0 = the table is full, the address already has a record (which is kept as it is),
+ * or the status is 0xFFFF. The host name is cut to the 191 characters that fit; NULL gives an
+ * empty name. */
 int addrrec_add(AddressRecord* table, INT* count, DWORD address, WORD status, const char* hostName,
                 WORD cleaningFlag);
-/* 1 = found; *record then points at the table's own record. */
+/* 1 = found; *record then points at the table's own record (NULL when not found). */
 int addrrec_retrieve(AddressRecord* table, INT count, DWORD address, AddressRecord** record);
+/* 1 = deleted; 0 = the address had no record (nothing changes). */
 int addrrec_delete(AddressRecord* table, INT* count, DWORD address);
 
 #ifdef __cplusplus

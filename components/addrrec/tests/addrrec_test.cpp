@@ -1,0 +1,183 @@
+#include "addrrec.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct AddressTable {
+    std::vector<AddressRecord> slots = std::vector<AddressRecord>(ADDRREC_CAPACITY);
+    INT count = 0;
+
+    AddressRecord* table() { return slots.data(); }
+    int add(DWORD address, WORD status = ADDRESS_STATUS_INSPECT, const char* name = "",
+            WORD cleaning = ADDRESS_CLEAN_NO) {
+        return addrrec_add(table(), &count, address, status, name, cleaning);
+    }
+    AddressRecord* get(DWORD address) {
+        AddressRecord* record = nullptr;
+        return addrrec_retrieve(table(), __atomic_load_n(&count, __ATOMIC_ACQUIRE), address, &record) == 1 ? record
+                                                                                                            : nullptr;
+    }
+    int remove(DWORD address) { return addrrec_delete(table(), &count, address); }
+};
+
+class Addrrec : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(addrrec_init(), 1); }
+    AddressTable t;
+};
+
+TEST_F(Addrrec, AddRetrieveChangeDelete) {
+    ASSERT_EQ(t.add(0x04030201, ADDRESS_STATUS_UNCHANGED, "www.example.com", ADDRESS_CLEAN_NO), 1);
+    AddressRecord* record = t.get(0x04030201);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->status, ADDRESS_STATUS_UNCHANGED);
+    EXPECT_STREQ(record->hostName, "www.example.com");
+    EXPECT_EQ(record->cleaningFlag, ADDRESS_CLEAN_NO);
+
+    record->status = ADDRESS_STATUS_DISALLOWED;
+    std::strcpy(record->hostName, "renamed");
+    record->cleaningFlag = ADDRESS_CLEAN_ALWAYS;
+    EXPECT_EQ(t.get(0x04030201)->status, ADDRESS_STATUS_DISALLOWED);
+    EXPECT_STREQ(t.get(0x04030201)->hostName, "renamed");
+
+    EXPECT_EQ(t.remove(0x04030201), 1);
+    EXPECT_EQ(t.get(0x04030201), nullptr);
+    EXPECT_EQ(t.count, 0);
+    EXPECT_EQ(t.remove(0x04030201), 0);
+}
+
+TEST_F(Addrrec, HostNameIsCutToTheField) {
+    const std::string l191(191, 'a'), l192(192, 'b'), l300(300, 'c');
+    struct Case {
+        DWORD address;
+        const char* name;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, "", ""},
+        {2, nullptr, ""},
+        {3, l191.c_str(), l191},
+        {4, l192.c_str(), std::string(191, 'b')},
+        {5, l300.c_str(), std::string(191, 'c')},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(t.add(c.address, ADDRESS_STATUS_INSPECT, c.name), 1) << c.address;
+        const AddressRecord* record = t.get(c.address);
+        EXPECT_EQ(record->hostName[ADDRREC_HOSTNAME_SIZE - 1], '\0') << c.address;
+        EXPECT_EQ(std::string(record->hostName), c.expected) << c.address;
+    }
+}
+
+TEST_F(Addrrec, EveryAddressValueCanBeRecorded) {
+    for (DWORD address : {0x00000000u, 0xffffffffu, 0x0100007fu}) {
+        ASSERT_EQ(t.add(address, ADDRESS_STATUS_DISALLOWED), 1) << address;
+        ASSERT_NE(t.get(address), nullptr) << address;
+        EXPECT_EQ(t.get(address)->address, address);
+    }
+    EXPECT_EQ(t.remove(0), 1);
+    EXPECT_EQ(t.get(0), nullptr);
+    EXPECT_NE(t.get(0xffffffffu), nullptr);
+}
+
+TEST_F(Addrrec, RefusesBadAdds) {
+    ASSERT_EQ(t.add(9, ADDRESS_STATUS_UNCHANGED, "first"), 1);
+    EXPECT_EQ(t.add(9, ADDRESS_STATUS_INSPECT, "second"), 0);
+    EXPECT_STREQ(t.get(9)->hostName, "first") << "the existing record is kept";
+    EXPECT_EQ(t.add(10, 0xFFFF), 0) << "the free mark is not a status";
+    EXPECT_EQ(addrrec_add(nullptr, &t.count, 11, 2, "", 2), 0);
+    EXPECT_EQ(addrrec_add(t.table(), nullptr, 11, 2, "", 2), 0);
+    EXPECT_EQ(t.count, 1);
+    EXPECT_EQ(addrrec_retrieve(t.table(), t.count, 9, nullptr), 0);
+}
+
+TEST_F(Addrrec, FullTableRefusesAndReusesFreedSlots) {
+    for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) ASSERT_EQ(t.add(a), 1) << a;
+    EXPECT_EQ(t.add(0x7fffffff), 0);
+    EXPECT_EQ(t.count, ADDRREC_CAPACITY);
+    AddressRecord* freed = t.get(77);
+    ASSERT_EQ(t.remove(77), 1);
+    EXPECT_EQ(t.slots[76].status, 0xFFFF);
+    ASSERT_EQ(t.add(0x7fffffff, ADDRESS_STATUS_UNCHANGED, "late"), 1);
+    EXPECT_EQ(t.get(0x7fffffff), freed);
+    EXPECT_EQ(t.count, ADDRREC_CAPACITY);
+}
+
+TEST_F(Addrrec, RandomOperationsMatchAModel) {
+    std::mt19937 random(4321);
+    std::map<DWORD, AddressRecord*> model;
+    for (int step = 0; step < 20000; ++step) {
+        // Keys spread over the whole address range, with many repeats.
+        const DWORD address = static_cast<DWORD>(random() % 2500) * 0x9E3779B1u;
+        switch (random() % 3) {
+        case 0: {
+            const bool expected = model.count(address) == 0 && model.size() < ADDRREC_CAPACITY;
+            ASSERT_EQ(t.add(address), expected ? 1 : 0) << step;
+            if (expected) model[address] = t.get(address);
+            break;
+        }
+        case 1:
+            ASSERT_EQ(t.remove(address), model.erase(address) == 1 ? 1 : 0) << step;
+            break;
+        default: {
+            auto it = model.find(address);
+            ASSERT_EQ(t.get(address), it == model.end() ? nullptr : it->second) << step;
+        }
+        }
+    }
+    for (const auto& entry : model) {
+        ASSERT_EQ(t.get(entry.first), entry.second);
+        ASSERT_LT(entry.second - t.slots.data(), t.count);
+    }
+}
+
+// Name-answer threads replace records (delete, then add) of their own addresses while connect
+// threads read and change theirs; no record moves and no change is lost.
+TEST(AddrrecThreads, ReplacingSomeRecordsLeavesTheOthersInPlace) {
+    ASSERT_EQ(addrrec_init(), 1);
+    AddressTable t;
+    constexpr int kThreads = 8;
+    constexpr int kHeld = 64;
+    constexpr int kRounds = 300;
+    std::atomic<int> failures{0};
+
+    auto worker = [&](int id) {
+        const DWORD base = static_cast<DWORD>(id) << 24;
+        std::vector<AddressRecord*> held;
+        for (int i = 0; i < kHeld; ++i) {
+            if (t.add(base + i, ADDRESS_STATUS_INSPECT, "held") != 1) ++failures;
+            held.push_back(t.get(base + i));
+        }
+        for (int round = 0; round < kRounds; ++round) {
+            const DWORD answered = base + 0x10000 + (round % 16);
+            t.remove(answered);
+            if (t.add(answered, ADDRESS_STATUS_UNCHANGED, "answer") != 1) ++failures;
+            for (int i = 0; i < kHeld; ++i) {
+                AddressRecord* record = t.get(base + i);
+                if (record != held[i]) {
+                    ++failures;
+                    continue;
+                }
+                record->cleaningFlag = static_cast<WORD>(record->cleaningFlag + 1);
+            }
+        }
+        for (int i = 0; i < kHeld; ++i) {
+            if (held[i]->cleaningFlag != ADDRESS_CLEAN_NO + kRounds || held[i]->address != base + i) ++failures;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int id = 1; id <= kThreads; ++id) threads.emplace_back(worker, id);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_LE(t.count, kThreads * (kHeld + 16));
+}
+
+}  // namespace

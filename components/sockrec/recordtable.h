@@ -1,0 +1,206 @@
+// The per-table state behind sockrec and addrrec: which slots of a caller-owned array hold
+// records, and a hash index from key to slot for O(1) look-ups.
+//
+// The array and its count belong to the caller; the library keeps this state beside them, found
+// by the array's address. Records never move: a deleted record's slot is marked free and reused
+// by a later add, so a pointer to a record stays valid while other threads add and delete other
+// records. The count is a high-water mark: every record lies below it, free slots below it are
+// reused first, and it drops back over free slots at its top (to 0 once the table is empty).
+//
+// Adds and deletes hold the table's lock exclusively, look-ups share it. When the count the
+// caller passes to an add or delete is not the one this state last wrote (the caller has reset
+// the table, or a new table lives at an old table's address), the state is rebuilt from the
+// array, whose free slots carry the Traits' free mark.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <shared_mutex>
+
+namespace recordtable {
+
+// Traits: using Record, Key; static constexpr int kCapacity; static Key key(const Record&);
+// static bool is_free(const Record&); static void mark_free(Record*).
+template <typename Traits>
+class RecordTable {
+public:
+    using Record = typename Traits::Record;
+    using Key = typename Traits::Key;
+    static constexpr int kCapacity = Traits::kCapacity;
+
+    // The state of the table at this address, created on first use.
+    static RecordTable* of(Record* table) {
+        for (RecordTable* t = head().load(std::memory_order_acquire); t != nullptr; t = t->next_) {
+            if (t->table_ == table) return t;
+        }
+        static std::mutex creating;
+        std::lock_guard<std::mutex> guard(creating);
+        for (RecordTable* t = head().load(std::memory_order_acquire); t != nullptr; t = t->next_) {
+            if (t->table_ == table) return t;
+        }
+        // Kept for the life of the process, as the tables themselves are.
+        RecordTable* t = new RecordTable(table, head().load(std::memory_order_relaxed));
+        head().store(t, std::memory_order_release);
+        return t;
+    }
+
+    // Stores a copy of record in a free slot. 0 when the table is full or the key has a record.
+    int add(INT* count, const Record& record) {
+        std::unique_lock<std::shared_mutex> guard(lock_);
+        sync(load_count(count));
+        const Key key = Traits::key(record);
+        if (find_position(key) >= 0) return 0;
+        int slot = first_free_below(count_);
+        if (slot < 0) {
+            if (count_ >= kCapacity) return 0;
+            slot = count_;
+        }
+        table_[slot] = record;
+        set_live(slot, true);
+        insert(key, slot);
+        if (slot >= count_) count_ = slot + 1;
+        store_count(count, count_);
+        return 1;
+    }
+
+    // The table's own record for key, or nullptr. count is the caller's (possibly older) view.
+    Record* find(INT count, Key key) {
+        {
+            std::shared_lock<std::shared_mutex> guard(lock_);
+            if (built_) return find_locked(count, key);
+        }
+        std::unique_lock<std::shared_mutex> guard(lock_);
+        if (!built_) sync(count);
+        return find_locked(count, key);
+    }
+
+    // Frees the key's slot. 0 when the key has no record.
+    int remove(INT* count, Key key) {
+        std::unique_lock<std::shared_mutex> guard(lock_);
+        sync(load_count(count));
+        const int position = find_position(key);
+        if (position < 0) return 0;
+        const int slot = index_[position].slot;
+        erase(position);
+        set_live(slot, false);
+        Traits::mark_free(&table_[slot]);
+        while (count_ > 0 && !is_live(count_ - 1)) --count_;
+        store_count(count, count_);
+        return 1;
+    }
+
+private:
+    static constexpr int kIndexSize = 2 * kCapacity;   // load factor at most one half
+    static constexpr int kWords = kCapacity / 64;
+
+    struct Entry {
+        Key key;
+        int slot;   // -1 = empty
+    };
+
+    RecordTable(Record* table, RecordTable* next) : table_(table), next_(next) { clear(); }
+
+    static std::atomic<RecordTable*>& head() {
+        static std::atomic<RecordTable*> first{nullptr};
+        return first;
+    }
+
+    static INT load_count(const INT* count) { return __atomic_load_n(count, __ATOMIC_ACQUIRE); }
+    static void store_count(INT* count, INT value) { __atomic_store_n(count, value, __ATOMIC_RELEASE); }
+
+    static int home(Key key) {
+        const uint64_t mixed = static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull;
+        return static_cast<int>(mixed >> 32) & (kIndexSize - 1);
+    }
+
+    void clear() {
+        for (Entry& e : index_) e.slot = -1;
+        std::memset(live_, 0, sizeof live_);
+        count_ = 0;
+    }
+
+    // Rebuilds the state from the array when the caller's count is not the one last written.
+    void sync(INT callerCount) {
+        if (built_ && callerCount == count_) return;
+        clear();
+        const INT count = callerCount < 0 ? 0 : (callerCount > kCapacity ? kCapacity : callerCount);
+        for (int slot = 0; slot < count; ++slot) {
+            const Record& record = table_[slot];
+            if (Traits::is_free(record) || find_position(Traits::key(record)) >= 0) continue;
+            set_live(slot, true);
+            insert(Traits::key(record), slot);
+        }
+        count_ = count;
+        built_ = true;
+    }
+
+    Record* find_locked(INT count, Key key) const {
+        const int position = find_position(key);
+        if (position < 0) return nullptr;
+        const int slot = index_[position].slot;
+        // A table reset by the caller shows itself by a count below the slot or another key there.
+        if (slot >= count || Traits::key(table_[slot]) != key) return nullptr;
+        return &table_[slot];
+    }
+
+    int find_position(Key key) const {
+        for (int i = home(key);; i = (i + 1) & (kIndexSize - 1)) {
+            if (index_[i].slot < 0) return -1;
+            if (index_[i].key == key) return i;
+        }
+    }
+
+    void insert(Key key, int slot) {
+        int i = home(key);
+        while (index_[i].slot >= 0) i = (i + 1) & (kIndexSize - 1);
+        index_[i] = Entry{key, slot};
+    }
+
+    // Linear-probing removal: later entries of the run move back so that no look-up stops early.
+    void erase(int position) {
+        int hole = position;
+        for (int j = (hole + 1) & (kIndexSize - 1); index_[j].slot >= 0; j = (j + 1) & (kIndexSize - 1)) {
+            const int h = home(index_[j].key);
+            const bool stays = hole <= j ? (hole < h && h <= j) : (hole < h || h <= j);
+            if (stays) continue;
+            index_[hole] = index_[j];
+            hole = j;
+        }
+        index_[hole].slot = -1;
+    }
+
+    bool is_live(int slot) const { return (live_[slot / 64] >> (slot % 64)) & 1u; }
+
+    void set_live(int slot, bool live) {
+        const uint64_t bit = uint64_t{1} << (slot % 64);
+        if (live) {
+            live_[slot / 64] |= bit;
+        } else {
+            live_[slot / 64] &= ~bit;
+        }
+    }
+
+    int first_free_below(int limit) const {
+        for (int word = 0; word * 64 < limit; ++word) {
+            const uint64_t freeBits = ~live_[word];
+            if (freeBits == 0) continue;
+            const int slot = word * 64 + __builtin_ctzll(freeBits);
+            return slot < limit ? slot : -1;
+        }
+        return -1;
+    }
+
+    Record* const table_;
+    RecordTable* const next_;
+    std::shared_mutex lock_;
+    bool built_ = false;
+    INT count_ = 0;
+    uint64_t live_[kWords];
+    Entry index_[kIndexSize];
+};
+
+}  // namespace recordtable
