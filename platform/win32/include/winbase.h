@@ -27,6 +27,11 @@ extern "C" {
 #define STANDARD_RIGHTS_WRITE 0x00020000L
 #define STANDARD_RIGHTS_ALL 0x001F0000L
 
+/* Specific file rights (CreateFileA also takes these in place of the generic ones) */
+#define FILE_READ_DATA 0x0001
+#define FILE_WRITE_DATA 0x0002
+#define FILE_APPEND_DATA 0x0004
+
 /* CreateFileA */
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
@@ -72,7 +77,11 @@ extern "C" {
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 
-/* Files: a path "C:\..." names a file under the machine root's drive_c/. */
+/* Files: a path "C:\..." (or "\...") names a file under the machine root's drive_c/; a relative path
+ * is taken from the current directory; other drives and UNC paths give ERROR_PATH_NOT_FOUND.
+ * Share modes are accepted but not enforced. FILE_FLAG_OVERLAPPED is not supported for files
+ * (ERROR_NOT_SUPPORTED). FILE_ATTRIBUTE_READONLY on a new file makes it read-only: later opens
+ * for writing, DeleteFileA and replacing it give ERROR_ACCESS_DENIED. */
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
@@ -102,7 +111,7 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize)
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 DWORD WINAPI GetCurrentProcessId(void);
 
-/* Heap */
+/* Heap: one process heap. LMEM_MOVEABLE / GMEM_MOVEABLE blocks are not supported (ERROR_NOT_SUPPORTED). */
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);

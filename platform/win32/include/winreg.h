@@ -1,4 +1,8 @@
-/* Registry of the Win32 stand-in: HKEY_LOCAL_MACHINE lives in the machine root's registry.db. */
+/* Registry of the Win32 stand-in: HKEY_LOCAL_MACHINE lives in the machine root's registry.db, shared
+ * by every process. Key and value names compare without regard to case and keep the case they were
+ * created with. The other predefined roots are not kept: they answer ERROR_INVALID_HANDLE. A key
+ * deleted while a handle to it is open answers ERROR_KEY_DELETED on that handle. REG_SZ,
+ * REG_EXPAND_SZ and REG_MULTI_SZ data are stored with their terminator (added when missing). */
 #ifndef QF_WINREG_H
 #define QF_WINREG_H
 

@@ -52,30 +52,39 @@ std::vector<std::string> split_components(const char* path) {
     return parts;
 }
 
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+
 }  // namespace
 
 bool map_windows_path(const char* windowsPath, std::string& linuxPath) {
     if (!windowsPath || !*windowsPath) return false;
-    bool absolute = windowsPath[0] != '\0' && windowsPath[1] == ':';
-    if (absolute) {
+    const char* rest;
+    if (windowsPath[1] == ':') {
         char drive = windowsPath[0];
         if (drive != 'C' && drive != 'c') return false;
-        std::string result = machine_root() + "/drive_c";
-        for (const std::string& part : split_components(windowsPath + 2)) {
-            if (part == ".") continue;
-            if (part == "..") {
-                size_t cut = result.rfind('/');
-                if (result.size() > machine_root().size() + 8 && cut != std::string::npos) result.resize(cut);
-                continue;
-            }
-            result += "/" + match_component(result, part);
-        }
+        rest = windowsPath + 2;
+    } else if (is_separator(windowsPath[0])) {
+        // "\\server\share" and "\\?\" device paths name no place on drive C:.
+        if (is_separator(windowsPath[1])) return false;
+        rest = windowsPath;  // "\dir\file": from the root of the current drive, C:
+    } else {
+        std::string result = windowsPath;
+        for (char& c : result)
+            if (c == '\\') c = '/';
         linuxPath = result;
         return true;
     }
-    std::string result = windowsPath;
-    for (char& c : result)
-        if (c == '\\') c = '/';
+    const std::string base = machine_root() + "/drive_c";
+    std::string result = base;
+    for (const std::string& part : split_components(rest)) {
+        if (part == ".") continue;
+        if (part == "..") {
+            // Never above the drive's root, as on Windows.
+            if (result.size() > base.size()) result.resize(result.rfind('/'));
+            continue;
+        }
+        result += "/" + match_component(result, part);
+    }
     linuxPath = result;
     return true;
 }

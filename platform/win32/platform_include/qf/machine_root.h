@@ -10,8 +10,10 @@ namespace qf {
 std::string machine_root();
 
 // Maps a Windows path to a Linux path: "C:\A\b.txt" -> <root>/drive_c/<A>/<b.txt>, each existing
-// component matched without regard to case; a relative path stays relative (backslashes become
-// slashes). Returns false for a drive other than C: or an empty path.
+// component matched without regard to case; "\A\b.txt" (or "/A/b.txt") starts at the root of drive
+// C: as well; ".." never climbs above drive_c. A relative path stays relative to the current
+// directory (backslashes become slashes). Returns false for an empty path, a drive other than C:
+// and a UNC or device path ("\\server\share", "\\?\...").
 bool map_windows_path(const char* windowsPath, std::string& linuxPath);
 
 }  // namespace qf
