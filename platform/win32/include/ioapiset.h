@@ -1,7 +1,29 @@
-/* Part of the Win32 stand-in that the Winsock runtime work fills in. */
+/* I/O completion ports of the Win32 stand-in. */
 #ifndef QF_IOAPISET_H
 #define QF_IOAPISET_H
 
 #include "windef.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* With FileHandle INVALID_HANDLE_VALUE and no ExistingCompletionPort: a new port. With a file or
+ * socket handle and a port: associates the handle with the port under CompletionKey and returns the
+ * port (a handle can be associated once). NumberOfConcurrentThreads is accepted and not enforced. */
+HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE ExistingCompletionPort, ULONG_PTR CompletionKey,
+                                     DWORD NumberOfConcurrentThreads);
+/* TRUE with a packet; FALSE with *lpOverlapped set when the packet reports a failed operation (the
+ * error is the last error); FALSE with *lpOverlapped NULL on timeout (WAIT_TIMEOUT) or when the port
+ * was closed while waiting (ERROR_ABANDONED_WAIT_0). */
+BOOL WINAPI GetQueuedCompletionStatus(HANDLE CompletionPort, LPDWORD lpNumberOfBytesTransferred,
+                                      PULONG_PTR lpCompletionKey, LPOVERLAPPED* lpOverlapped,
+                                      DWORD dwMilliseconds);
+BOOL WINAPI PostQueuedCompletionStatus(HANDLE CompletionPort, DWORD dwNumberOfBytesTransferred,
+                                       ULONG_PTR dwCompletionKey, LPOVERLAPPED lpOverlapped);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif
