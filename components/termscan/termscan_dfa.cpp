@@ -1,0 +1,334 @@
+#include "termscan_dfa.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "termscan_text.h"
+
+namespace termscan {
+namespace {
+
+/* Positions of the pattern automaton before determinisation, as 32-bit codes: the kind in the top
+ * three bits, a trie node or a pattern number below. */
+enum Kind : uint32_t {
+    kNode = 0,        // inside a pattern: a node of one of the two prefix tries
+    kPendingOnce = 1, // pattern complete; the next byte must not be a word character
+    kPendingLoop = 2, // pattern complete with a trailing wildcard: more word characters, then a boundary
+    kAcceptNow = 3,   // the pattern ended on the byte just read
+    kAcceptBefore = 4 // the pattern ended on the byte before (a boundary has just been seen)
+};
+constexpr uint32_t kIdMask = (1u << 29) - 1;
+inline uint32_t code(Kind kind, uint32_t id) { return (static_cast<uint32_t>(kind) << 29) | id; }
+inline Kind kind_of(uint32_t c) { return static_cast<Kind>(c >> 29); }
+inline uint32_t id_of(uint32_t c) { return c & kIdMask; }
+
+/* Node 0 roots the patterns that may start anywhere, node 1 those that need a boundary first. */
+struct Trie {
+    struct Node {
+        std::vector<std::pair<uint16_t, uint32_t>> next;
+        std::vector<uint32_t> ends;  // patterns that are complete here
+        bool spaceLoop = false;      // reached through a white space run, which may go on
+    };
+    std::vector<Node> nodes{2};
+
+    uint32_t child(uint32_t node, uint16_t item) const {
+        for (const auto& edge : nodes[node].next)
+            if (edge.first == item) return edge.second;
+        return 0;  // no node has the root as a child, so 0 means "none"
+    }
+    void add(const Pattern& pattern, uint32_t id) {
+        uint32_t node = pattern.needLeft ? 1 : 0;
+        for (uint16_t item : pattern.items) {
+            uint32_t next = child(node, item);
+            if (next == 0) {
+                next = static_cast<uint32_t>(nodes.size());
+                nodes[node].next.emplace_back(item, next);
+                nodes.emplace_back();
+                nodes.back().spaceLoop = item == kSpaceRun;
+            }
+            node = next;
+        }
+        nodes[node].ends.push_back(id);
+    }
+};
+
+struct ClassInfo {
+    int lit;  // the folded byte when some pattern names it, else -1
+    bool word;
+    bool space;
+};
+
+struct Builder {
+    const std::vector<Pattern>& patterns;
+    Trie trie;
+    std::vector<ClassInfo> classes;
+
+    void enter(uint32_t node, std::vector<uint32_t>& out) const {
+        const Trie::Node& n = trie.nodes[node];
+        if (!n.next.empty() || n.spaceLoop) out.push_back(code(kNode, node));
+        for (uint32_t id : n.ends) {
+            const Pattern& p = patterns[id];
+            if (!p.needRight)
+                out.push_back(code(kAcceptNow, id));
+            else
+                out.push_back(code(p.trailWild ? kPendingLoop : kPendingOnce, id));
+        }
+    }
+
+    void step(uint32_t c, const ClassInfo& cls, std::vector<uint32_t>& out) const {
+        const uint32_t id = id_of(c);
+        switch (kind_of(c)) {
+        case kNode: {
+            if (trie.nodes[id].spaceLoop && cls.space) out.push_back(c);
+            const int item = cls.space ? kSpaceRun : cls.lit;
+            if (item >= 0) {
+                uint32_t next = trie.child(id, static_cast<uint16_t>(item));
+                if (next != 0) enter(next, out);
+            }
+            break;
+        }
+        case kPendingOnce:
+            if (!cls.word) out.push_back(code(kAcceptBefore, id));
+            break;
+        case kPendingLoop:
+            out.push_back(cls.word ? c : code(kAcceptBefore, id));
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+struct KeyHash {
+    size_t operator()(const std::vector<uint32_t>& key) const {
+        uint64_t h = 1469598103934665603ull;
+        for (uint32_t v : key) h = (h ^ v) * 1099511628211ull;
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Dfa> Dfa::build(const std::vector<Pattern>& patterns, const std::vector<uint32_t>& ids,
+                                size_t maxCells) {
+    Builder b{patterns, Trie(), {}};
+    bool used[256] = {};
+    for (uint32_t id : ids) {
+        b.trie.add(patterns[id], id);
+        for (uint16_t item : patterns[id].items)
+            if (item < 256) used[item] = true;
+    }
+
+    std::unique_ptr<Dfa> dfa(new Dfa());
+    {
+        std::unordered_map<int, uint8_t> classOf;
+        for (int byte = 0; byte < 256; ++byte) {
+            const unsigned char c = static_cast<unsigned char>(byte);
+            const ClassInfo info{used[fold(c)] ? fold(c) : -1, is_word_char(c), is_space_char(c)};
+            const int key = (info.lit + 1) | info.word << 9 | info.space << 10;
+            auto it = classOf.find(key);
+            if (it == classOf.end()) {
+                it = classOf.emplace(key, static_cast<uint8_t>(b.classes.size())).first;
+                b.classes.push_back(info);
+            }
+            dfa->classes_[byte] = it->second;
+        }
+    }
+    const size_t nc = b.classes.size();
+
+    // What the two roots lead to on each class: added to every state, the boundary root's only
+    // where the byte before was not a word character.
+    std::vector<std::vector<uint32_t>> fromAny(nc), fromBoundary(nc);
+    for (size_t c = 0; c < nc; ++c) {
+        b.step(code(kNode, 0), b.classes[c], fromAny[c]);
+        b.step(code(kNode, 1), b.classes[c], fromBoundary[c]);
+    }
+
+    // Subset construction. A state is its sorted set of codes, preceded by 1 when the byte read
+    // last was not a word character (or nothing has been read).
+    std::vector<std::vector<uint32_t>> sets;
+    std::unordered_map<std::vector<uint32_t>, uint32_t, KeyHash> index;
+    auto intern = [&](const std::vector<uint32_t>& key) {
+        auto it = index.find(key);
+        if (it != index.end()) return it->second;
+        const uint32_t id = static_cast<uint32_t>(sets.size());
+        sets.push_back(key);
+        index.emplace(key, id);
+        return id;
+    };
+    intern({1});
+    intern({0});
+    std::vector<uint32_t> transitions;
+    std::vector<uint32_t> out;
+    for (size_t s = 0; s < sets.size(); ++s) {
+        if (sets.size() * nc > maxCells) return nullptr;
+        const std::vector<uint32_t> current = sets[s];
+        for (size_t c = 0; c < nc; ++c) {
+            out.clear();
+            out.push_back(b.classes[c].word ? 0 : 1);
+            for (size_t i = 1; i < current.size(); ++i) b.step(current[i], b.classes[c], out);
+            if (current[0]) out.insert(out.end(), fromBoundary[c].begin(), fromBoundary[c].end());
+            out.insert(out.end(), fromAny[c].begin(), fromAny[c].end());
+            std::sort(out.begin() + 1, out.end());
+            out.erase(std::unique(out.begin() + 1, out.end()), out.end());
+            transitions.push_back(intern(out));
+        }
+    }
+    index.clear();
+
+    // Renumber: states where a match ends go last.
+    const uint32_t n = static_cast<uint32_t>(sets.size());
+    std::vector<uint32_t> accepts(n, 0), ends(n, 0);
+    for (uint32_t s = 0; s < n; ++s)
+        for (size_t i = 1; i < sets[s].size(); ++i) {
+            const Kind k = kind_of(sets[s][i]);
+            if (k == kAcceptNow || k == kAcceptBefore) ++accepts[s];
+            if (k == kPendingOnce || k == kPendingLoop) ++ends[s];
+        }
+    std::vector<uint32_t> order;
+    order.reserve(n);
+    for (uint32_t s = 0; s < n; ++s)
+        if (!accepts[s]) order.push_back(s);
+    const uint32_t firstAccepting = static_cast<uint32_t>(order.size());
+    for (uint32_t s = 0; s < n; ++s)
+        if (accepts[s]) order.push_back(s);
+    std::vector<uint32_t> newIndex(n);
+    for (uint32_t i = 0; i < n; ++i) newIndex[order[i]] = i;
+
+    dfa->stride_ = static_cast<uint32_t>(nc);
+    dfa->stateCount_ = n;
+    dfa->acceptBase_ = firstAccepting * dfa->stride_;
+    dfa->startAtBoundary_ = newIndex[0] * dfa->stride_;
+    dfa->startInWord_ = newIndex[1] * dfa->stride_;
+    dfa->table_.resize(static_cast<size_t>(n) * nc);
+    dfa->endCount_.resize(n);
+    dfa->previousWord_.resize(n);
+    dfa->pendingOffsets_.push_back(0);
+    dfa->acceptOffsets_.push_back(0);
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t s = order[i];
+        for (size_t c = 0; c < nc; ++c)
+            dfa->table_[static_cast<size_t>(i) * nc + c] = newIndex[transitions[s * nc + c]] * dfa->stride_;
+        dfa->endCount_[i] = ends[s];
+        dfa->previousWord_[i] = sets[s][0] ? 0 : 1;
+        for (size_t k = 1; k < sets[s].size(); ++k) {
+            const uint32_t c = sets[s][k];
+            if (kind_of(c) == kPendingOnce || kind_of(c) == kPendingLoop) dfa->pendingList_.push_back(id_of(c));
+        }
+        dfa->pendingOffsets_.push_back(static_cast<uint32_t>(dfa->pendingList_.size()));
+        if (i >= firstAccepting) {
+            dfa->acceptCount_.push_back(accepts[s]);
+            for (size_t k = 1; k < sets[s].size(); ++k) {
+                const uint32_t c = sets[s][k];
+                if (kind_of(c) == kAcceptNow || kind_of(c) == kAcceptBefore)
+                    dfa->acceptList_.push_back(MatchEnd{id_of(c), kind_of(c) == kAcceptBefore});
+            }
+            dfa->acceptOffsets_.push_back(static_cast<uint32_t>(dfa->acceptList_.size()));
+        }
+    }
+    return dfa;
+}
+
+uint32_t Dfa::fresh_after(unsigned char previous) const {
+    return is_word_char(previous) ? startInWord_ : startAtBoundary_;
+}
+
+void Dfa::accepts(uint32_t state, const MatchEnd** first, size_t* n) const {
+    if (!accepting(state)) {
+        *first = nullptr;
+        *n = 0;
+        return;
+    }
+    const uint32_t i = (state - acceptBase_) / stride_;
+    *first = acceptList_.data() + acceptOffsets_[i];
+    *n = acceptOffsets_[i + 1] - acceptOffsets_[i];
+}
+
+void Dfa::pending(uint32_t state, const uint32_t** first, size_t* n) const {
+    const uint32_t i = state / stride_;
+    *first = pendingList_.data() + pendingOffsets_[i];
+    *n = pendingOffsets_[i + 1] - pendingOffsets_[i];
+}
+
+size_t Dfa::memory_bytes() const {
+    return sizeof(*this) + table_.size() * 4 + acceptCount_.size() * 4 + endCount_.size() * 4 + previousWord_.size() +
+           acceptOffsets_.size() * 4 + acceptList_.size() * sizeof(MatchEnd) + pendingOffsets_.size() * 4 +
+           pendingList_.size() * 4;
+}
+
+uint64_t Dfa::count_run(uint32_t state, const unsigned char* data, size_t length, uint32_t* last) const {
+    const uint32_t* table = table_.data();
+    const uint32_t base = acceptBase_;
+    uint64_t total = 0;
+    for (size_t i = 0; i < length; ++i) {
+        state = table[state + classes_[data[i]]];
+        if (__builtin_expect(state >= base, 0)) total += accept_count(state);
+    }
+    *last = state;
+    return total;
+}
+
+uint64_t Dfa::count(const unsigned char* data, size_t length) const {
+    uint32_t last = startAtBoundary_;
+    constexpr size_t kParallelFrom = 4096;
+    if (length < kParallelFrom) {
+        const uint64_t total = count_run(startAtBoundary_, data, length, &last);
+        return total + end_count(last);
+    }
+
+    // Four independent runs over four quarters, interleaved so that their table look-ups overlap.
+    // A quarter after the first starts from the state of an empty history; each seam is then
+    // mended by running the true state and that fresh state side by side from the seam until they
+    // meet (usually within a word), correcting the count by what the two saw in between.
+    const size_t quarter = length / 4;
+    const size_t bounds[5] = {0, quarter, 2 * quarter, 3 * quarter, length};
+    uint32_t starts[4];
+    starts[0] = startAtBoundary_;
+    for (int k = 1; k < 4; ++k) starts[k] = fresh_after(data[bounds[k] - 1]);
+    uint32_t s0 = starts[0], s1 = starts[1], s2 = starts[2], s3 = starts[3];
+    uint64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
+    const unsigned char* p0 = data;
+    const unsigned char* p1 = data + bounds[1];
+    const unsigned char* p2 = data + bounds[2];
+    const unsigned char* p3 = data + bounds[3];
+    const uint32_t* table = table_.data();
+    const uint8_t* cls = classes_;
+    const uint32_t base = acceptBase_;
+    for (size_t i = 0; i < quarter; ++i) {
+        s0 = table[s0 + cls[p0[i]]];
+        s1 = table[s1 + cls[p1[i]]];
+        s2 = table[s2 + cls[p2[i]]];
+        s3 = table[s3 + cls[p3[i]]];
+        if (__builtin_expect((s0 >= base) | (s1 >= base) | (s2 >= base) | (s3 >= base), 0)) {
+            if (s0 >= base) c0 += accept_count(s0);
+            if (s1 >= base) c1 += accept_count(s1);
+            if (s2 >= base) c2 += accept_count(s2);
+            if (s3 >= base) c3 += accept_count(s3);
+        }
+    }
+    uint32_t tail = s3;
+    c3 += count_run(s3, data + bounds[3] + quarter, length - bounds[3] - quarter, &tail);
+    const uint32_t finals[4] = {s0, s1, s2, tail};
+    const uint64_t counts[4] = {c0, c1, c2, c3};
+
+    uint64_t total = counts[0];
+    uint32_t truth = finals[0];
+    for (int k = 1; k < 4; ++k) {
+        uint32_t a = truth;
+        uint32_t b = starts[k];
+        uint64_t seenTrue = 0, seenFresh = 0;
+        size_t j = bounds[k];
+        while (a != b && j < bounds[k + 1]) {
+            a = next(a, data[j]);
+            b = next(b, data[j]);
+            if (a >= base) seenTrue += accept_count(a);
+            if (b >= base) seenFresh += accept_count(b);
+            ++j;
+        }
+        total += counts[k] - seenFresh + seenTrue;
+        truth = (a == b) ? finals[k] : a;
+    }
+    return total + end_count(truth);
+}
+
+}  // namespace termscan
