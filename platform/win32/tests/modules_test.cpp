@@ -1,0 +1,184 @@
+// Modules: the name map, one instance per module, reference counts, DllMain and exports.
+#include <temp_machine_root.h>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr const char* kModule = "win32_testmodule.dll";
+
+class Modules : public testing::Test {
+protected:
+    void SetUp() override {
+        log_ = root_.file("dllmain.log");
+        setenv("QF_TEST_MODULE_LOG", log_.c_str(), 1);
+        unsetenv("QF_TEST_MODULE_REFUSE");
+        unsetenv("QUILLFENCE_MODULE_PATH");
+    }
+    void TearDown() override { unsetenv("QF_TEST_MODULE_LOG"); }
+
+    // The DllMain calls so far, one "attach|detach <reserved != NULL>" per line.
+    std::string events() const {
+        std::ifstream in(log_);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    qf_test::TempMachineRoot root_;
+    std::string log_;
+};
+
+typedef int (*BumpProc)();
+
+template <class Proc>
+Proc proc_of(HMODULE module, const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+TEST_F(Modules, EverySpellingOfTheNameIsOneReferenceCountedInstance) {
+    HMODULE first = LoadLibraryA(kModule);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(LoadLibraryA("C:\\WINDOWS\\system32\\WIN32_TESTMODULE.DLL"), first);
+    EXPECT_EQ(LoadLibraryA("%SystemRoot%\\system32\\Win32_TestModule.dll"), first);
+    EXPECT_EQ(GetModuleHandleA("WIN32_TESTMODULE"), first);
+    EXPECT_EQ(events(), "attach 0\n");
+
+    auto bump = proc_of<BumpProc>(first, "test_module_bump");
+    ASSERT_NE(bump, nullptr);
+    EXPECT_EQ(bump(), 1);
+    EXPECT_EQ(proc_of<BumpProc>(GetModuleHandleA(kModule), "test_module_bump")(), 2);
+
+    EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_EQ(events(), "attach 0\n");  // still one reference
+    EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_EQ(events(), "attach 0\ndetach 0\n");  // unloaded by FreeLibrary: reserved is NULL
+    EXPECT_EQ(GetModuleHandleA(kModule), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_FALSE(FreeLibrary(first));
+
+    // Loaded afresh, it attaches afresh, with fresh static data.
+    HMODULE again = LoadLibraryA(kModule);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(events(), "attach 0\ndetach 0\nattach 0\n");
+    EXPECT_EQ(proc_of<BumpProc>(again, "test_module_bump")(), 1);
+    FreeLibrary(again);
+}
+
+TEST_F(Modules, ProcessExitDetachesWithReservedSet) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        _exit(LoadLibraryA(kModule) ? (exit(0), 0) : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(events(), "attach 0\ndetach 1\n");
+}
+
+TEST_F(Modules, RefusedAttachFailsTheLoadAndUnloads) {
+    setenv("QF_TEST_MODULE_REFUSE", "1", 1);
+    EXPECT_EQ(LoadLibraryA(kModule), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(events(), "attach 0\ndetach 0\n");
+    EXPECT_EQ(GetModuleHandleA(kModule), nullptr);
+    unsetenv("QF_TEST_MODULE_REFUSE");
+    HMODULE module = LoadLibraryA(kModule);
+    EXPECT_NE(module, nullptr);
+    FreeLibrary(module);
+}
+
+TEST_F(Modules, ModuleLinkedByTheProgramIsTheSameInstance) {
+    // The test program links the stand-in's own library.
+    HMODULE linked = GetModuleHandleA("win32.dll");
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(linked, "GetTickCount")), reinterpret_cast<void*>(&GetTickCount));
+    HMODULE loaded = LoadLibraryA("C:\\WINDOWS\\system32\\WIN32.DLL");
+    EXPECT_EQ(loaded, linked);
+    EXPECT_TRUE(FreeLibrary(loaded));
+    EXPECT_EQ(GetModuleHandleA("win32.dll"), linked);  // never unloaded
+    EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST_F(Modules, GetProcAddressFindsOnlyTheModulesOwnExportsByName) {
+    HMODULE module = LoadLibraryA(kModule);
+    ASSERT_NE(module, nullptr);
+    struct Case {
+        const char* name;
+        LPCSTR proc;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"export of a library the module links", "GetTickCount", ERROR_PROC_NOT_FOUND},
+        {"unknown name", "NoSuchFunction", ERROR_PROC_NOT_FOUND},
+        {"ordinal", MAKEINTRESOURCEA(1), ERROR_PROC_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(GetProcAddress(module, c.proc), nullptr);
+        EXPECT_EQ(GetLastError(), c.error);
+    }
+    EXPECT_NE(GetProcAddress(module, "DllMain"), nullptr);
+    FreeLibrary(module);
+    EXPECT_EQ(GetProcAddress(module, "test_module_bump"), nullptr);  // the handle died with the module
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(Modules, NamesThatMapToNoLibraryAreNotFound) {
+    for (const char* name : {"nosuchmodule.dll", "C:\\WINDOWS\\", ".dll"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(LoadLibraryA(name), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    }
+    EXPECT_EQ(LoadLibraryA(""), nullptr);
+    EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
+}
+
+TEST_F(Modules, ModulePathChoosesTheDirectory) {
+    setenv("QUILLFENCE_MODULE_PATH", root_.path().c_str(), 1);  // holds no libraries
+    EXPECT_EQ(LoadLibraryA(kModule), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    unsetenv("QUILLFENCE_MODULE_PATH");
+    HMODULE module = LoadLibraryA(kModule);
+    EXPECT_NE(module, nullptr);
+    FreeLibrary(module);
+}
+
+typedef HANDLE (*StartThreadProc)(HANDLE go, HANDLE started);
+
+TEST_F(Modules, ThreadEndsWithFreeLibraryAndExitThreadWhileItsModuleUnloads) {
+    HMODULE module = LoadLibraryA(kModule);
+    ASSERT_NE(module, nullptr);
+    auto start = proc_of<StartThreadProc>(module, "test_module_start_thread");
+    ASSERT_NE(start, nullptr);
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = start(go, started);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(started, 10000), WAIT_OBJECT_0);
+    FreeLibrary(module);  // the thread's reference is now the last
+    EXPECT_EQ(events(), "attach 0\n");
+    SetEvent(go);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeThread(thread, &code);
+    EXPECT_EQ(code, 5u);
+    EXPECT_EQ(events(), "attach 0\ndetach 0\n");
+    EXPECT_EQ(GetModuleHandleA(kModule), nullptr);
+    CloseHandle(thread);
+    CloseHandle(go);
+    CloseHandle(started);
+}
+
+}  // namespace
