@@ -58,7 +58,8 @@ TEST(VtdnsQuery, NameLengthLimits) {
     const Case cases[] = {
         // 4 length bytes + 63 * 3 + 61 + root = 255 bytes on the wire, 253 characters of text.
         {"255 bytes on the wire", {l63, l63, l63, std::string(61, 'b')}, 1},
-        {"256 bytes on the wire", {l63, l63, l63, std::string(62, 'b')}, 0},
+        {"256 bytes on the wire (a 254-character name)", {l63, l63, l63, std::string(62, 'b')}, 0},
+        {"257 bytes on the wire (a 255-character name)", {l63, l63, l63, std::string(63, 'b')}, 0},
         {"127 one-letter labels", std::vector<std::string>(127, "x"), 1},
         {"128 one-letter labels", std::vector<std::string>(128, "x"), 0},
     };
