@@ -42,7 +42,7 @@ bool matches(const MSG& msg, HWND hwnd, UINT first, UINT last) {
 enum class Take { Message, Quit, Nothing };
 
 // With the queue lock held: the first matching posted message, or the quit request once no
-// matching message is left.
+// matching message is left (whatever the window filter, when the range takes WM_QUIT).
 Take take(MessageQueue& queue, MSG& out, HWND hwnd, UINT first, UINT last, bool remove) {
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!matches(*it, hwnd, first, last)) continue;
@@ -50,7 +50,7 @@ Take take(MessageQueue& queue, MSG& out, HWND hwnd, UINT first, UINT last, bool 
         if (remove) queue.posted.erase(it);
         return Take::Message;
     }
-    if (queue.quit) {
+    if (queue.quit && ((first == 0 && last == 0) || (WM_QUIT >= first && WM_QUIT <= last))) {
         out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, message_time(), POINT{0, 0}};
         if (remove) queue.quit = false;
         return Take::Quit;

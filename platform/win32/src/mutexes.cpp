@@ -27,22 +27,23 @@ struct Mutex : Waitable, std::enable_shared_from_this<Mutex> {
         }
         owner = threadId;
         recursion = 1;
+        bool ownerDied = machine && machine->take();
         if (std::shared_ptr<ThreadState> thread = find_thread(threadId))
             thread_owns_mutex(*thread, shared_from_this());
-        bool wasAbandoned = abandoned;
+        bool wasAbandoned = abandoned || ownerDied;
         abandoned = false;
         return wasAbandoned;
     }
     // Machine-wide ownership taken during a check that did not end in this mutex goes back.
     void settle() override {
-        if (owner == 0 && machine) machine->disown();
+        if (owner == 0 && machine) machine->disown(false);
     }
     bool needs_polling() const override { return machine != nullptr; }
 
-    void release_ownership() {
+    void release_ownership(bool released) {
         owner = 0;
         recursion = 0;
-        if (machine) machine->disown();
+        if (machine) machine->disown(released);
         wake_waiters();
     }
 };
@@ -53,7 +54,7 @@ void mutex_abandon(Waitable& waitable, DWORD threadId) {
     auto* mutex = dynamic_cast<Mutex*>(&waitable);
     if (!mutex || mutex->owner != threadId) return;
     mutex->abandoned = true;
-    mutex->release_ownership();
+    mutex->release_ownership(false);
 }
 
 }  // namespace qf
@@ -135,6 +136,6 @@ extern "C" BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
         SetLastError(ERROR_NOT_OWNER);
         return FALSE;
     }
-    if (--mutex->recursion == 0) mutex->release_ownership();
+    if (--mutex->recursion == 0) mutex->release_ownership(true);
     return TRUE;
 }

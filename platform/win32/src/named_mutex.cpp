@@ -102,8 +102,24 @@ bool MachineMutexName::try_own() {
     return owned_;
 }
 
-void MachineMutexName::disown() {
-    if (owned_) set_lock(fd_, F_UNLCK, 1, false);
+bool MachineMutexName::take() {
+    char mark = 0;
+    bool abandoned = pread(fd_, &mark, 1, 2) == 1 && mark == 1;
+    mark = 1;
+    taken_ = pwrite(fd_, &mark, 1, 2) == 1;
+    return abandoned;
+}
+
+void MachineMutexName::disown(bool released) {
+    if (!owned_) return;
+    if (taken_ && released) {
+        char mark = 0;
+        if (pwrite(fd_, &mark, 1, 2) != 1) {
+            // Left marked: the next owner hears of an abandoned mutex, which errs on the safe side.
+        }
+    }
+    taken_ = false;
+    set_lock(fd_, F_UNLCK, 1, false);
     owned_ = false;
 }
 
