@@ -1,0 +1,21 @@
+// Creating and completing a machine root, and showing the policy a filter would load from it.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace qf {
+
+// Creates root (or completes an existing one) the way a Windows setup leaves a machine: the
+// folders of drive C:, the Windows version values, DBDIR and the installed folders, the factory
+// topic word dictionary, the topic list and the four settings stores. Never overwrites what is
+// there: existing files and registry values stay. Points this process at root (QUILLFENCE_ROOT).
+// False, with a sentence in error, when root is not a directory or a step fails.
+bool machine_init(const std::string& root, std::string& error);
+
+// Writes the policy a filter loads from the current machine root: the lists as termscan_init
+// fills them, the topics and their selection, the protocol rules, the rating limits and the
+// weekly schedule. A store that cannot be read is regenerated, as the filter does.
+void machine_print_policy(std::ostream& out);
+
+}  // namespace qf

@@ -1,0 +1,81 @@
+// quillfence-machine: creates or completes a machine root, and shows the policy loaded from it.
+#include "machine.h"
+
+#include <qf/machine_root.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char kUsage[] =
+    "usage: quillfence-machine init [--root DIR]\n"
+    "       quillfence-machine policy [--root DIR]\n"
+    "\n"
+    "  init     create the machine root, or complete it without changing what is there\n"
+    "  policy   print the policy the filter would load from the machine root\n"
+    "  --root   the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n";
+
+int usage_error(const std::string& message) {
+    if (!message.empty()) std::cerr << "quillfence-machine: " << message << "\n";
+    std::cerr << kUsage;
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help"))) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc < 2) return usage_error("");
+    const std::string command = argv[1];
+    if (command != "init" && command != "policy") return usage_error("unknown command '" + command + "'");
+    std::string root;
+    bool rootGiven = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--root" && i + 1 < argc) {
+            root = argv[++i];
+            rootGiven = true;
+        } else if (arg.rfind("--root=", 0) == 0) {
+            root = arg.substr(7);
+            rootGiven = true;
+        } else {
+            return usage_error(arg == "--root" ? "--root needs a directory" : "unexpected argument '" + arg + "'");
+        }
+    }
+    if (rootGiven && root.empty()) return usage_error("--root needs a directory");
+    if (!rootGiven) root = qf::machine_root();
+
+    struct stat st;
+    bool exists = stat(root.c_str(), &st) == 0;
+    if (exists && !S_ISDIR(st.st_mode)) {
+        std::cerr << "quillfence-machine: the machine root " << root << " exists and is not a directory\n";
+        return 2;
+    }
+    if (command == "init") {
+        std::string error;
+        if (!qf::machine_init(root, error)) {
+            std::cerr << "quillfence-machine: " << error << "\n";
+            return 1;
+        }
+        std::cout << "machine root ready: " << qf::machine_root() << "\n";
+        return 0;
+    }
+    if (!exists) {
+        std::cerr << "quillfence-machine: there is no machine root at " << root
+                  << " (create it with: quillfence-machine init --root " << root << ")\n";
+        return 1;
+    }
+    char* absolute = realpath(root.c_str(), nullptr);
+    setenv("QUILLFENCE_ROOT", absolute ? absolute : root.c_str(), 1);
+    free(absolute);
+    qf::machine_print_policy(std::cout);
+    return 0;
+}

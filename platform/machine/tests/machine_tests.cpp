@@ -1,0 +1,231 @@
+// machine_init and the quillfence-machine command on temporary machine roots.
+#include "machine.h"
+
+#include <windows.h>
+
+#include <VTList.h>
+#include <vtfw.h>
+#include <vtperiod.h>
+#include <vtrsac.h>
+#include <vtssurf.h>
+
+#include "temp_machine_root.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+// The Control Center's registry reader: 1 and the text, or 0 and out untouched.
+int ReadRegistryString(const char* key, const char* valueName, char* out) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return 0;
+    char buffer[256] = {0};
+    DWORD size = 255;
+    LONG status = RegQueryValueExA(handle, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(handle);
+    if (status != ERROR_SUCCESS) return 0;
+    strcpy(out, buffer);
+    return 1;
+}
+
+std::string registry_string(const char* key, const char* name) {
+    char out[255] = {0};
+    return ReadRegistryString(key, name, out) ? out : "<unreadable>";
+}
+
+const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const char kProductKey[] = "SOFTWARE\\Marrowby\\Quillfence\\2.2";
+
+struct CommandResult {
+    int exitCode;
+    std::string output;  // stdout and stderr together
+};
+
+CommandResult run_command(const std::string& arguments) {
+    std::string command = std::string("'") + QUILLFENCE_MACHINE + "' " + arguments + " 2>&1";
+    CommandResult result{-1, ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.output.append(buffer, got);
+    int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class Machine : public ::testing::Test {
+protected:
+    void init() {
+        std::string error;
+        ASSERT_TRUE(qf::machine_init(root.path(), error)) << error;
+    }
+    qf_test::TempMachineRoot root;
+};
+
+TEST_F(Machine, FreshRootHoldsWhatTheControlCenterAndFilterRead) {
+    init();
+    EXPECT_EQ(registry_string(kProductKey, "DBDIR"), "C:\\Program Files\\Quillfence\\");
+    EXPECT_EQ(registry_string(kVersionKey, "CurrentVersion"), "5.0");
+    EXPECT_EQ(registry_string(kVersionKey, "CSDVersion"), "Service Pack 4");
+    EXPECT_EQ(registry_string(kVersionKey, "ProductName"), "Microsoft Windows 2000");
+    EXPECT_EQ(registry_string("SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters", "WinSock_Registry_Version"),
+              "2.0");
+    // The prerequisite check's reading of those values: NT 4 or later with Service Pack 4 or later.
+    int major = 0, servicePack = 0;
+    EXPECT_EQ(sscanf(registry_string(kVersionKey, "CurrentVersion").c_str(), "%d.", &major), 1);
+    EXPECT_EQ(sscanf(registry_string(kVersionKey, "CSDVersion").c_str(), "Service Pack %d", &servicePack), 1);
+    EXPECT_GE(major, 4);
+    EXPECT_GE(servicePack, 4);
+
+    for (const char* folder : {"C:\\WINDOWS\\SYSTEM32", "C:\\WINDOWS\\TEMP", "C:\\Program Files\\Quillfence\\bin",
+                               "C:\\Program Files\\Quillfence\\log", "C:\\Program Files\\Quillfence\\db\\dict1"}) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(GetFileAttributesA(folder), DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    }
+
+    auto topics = std::make_unique<TopicRecord>();
+    ASSERT_EQ(vtlist_read(topics.get()), 1);
+    ASSERT_EQ(topics->count, 8);
+    EXPECT_STREQ(topics->entries[0].name, "Pornography");
+    EXPECT_STREQ(topics->entries[7].name, "Suicide");
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(topics->entries[i].enabled, i == 0 ? 1 : 0) << i;
+
+    auto rsac = std::make_unique<RsacSettings>();
+    auto safeSurf = std::make_unique<SafeSurfSettings>();
+    auto protocols = std::make_unique<ProtocolRuleTable>();
+    auto times = std::make_unique<AccessTimeTable>();
+    EXPECT_EQ(vtrsac_read(rsac.get()), 1);
+    EXPECT_EQ(vtssurf_read(safeSurf.get()), 1);
+    EXPECT_EQ(vtfw_read(protocols.get()), 1);
+    EXPECT_EQ(vtperiod_read(times.get()), 1);
+    EXPECT_EQ(protocols->count, 7);
+}
+
+TEST_F(Machine, FactoryDictionaryIsWrittenFromTheBuild) {
+    init();
+    const std::string dict = root.file("drive_c/Program Files/Quillfence/db/dict1/");
+    for (const char* name : {"worddict.dat", "worddict.idx"}) {
+        SCOPED_TRACE(name);
+        std::string source = std::string(QF_SOURCE_DIR) + "/data/dict1/" + name;
+        if (!std::filesystem::exists(source)) GTEST_SKIP() << "no factory dictionary in this source tree yet";
+        ASSERT_TRUE(std::filesystem::exists(dict + name));
+        std::ifstream a(source, std::ios::binary), b(dict + name, std::ios::binary);
+        std::string expected((std::istreambuf_iterator<char>(a)), {}), written((std::istreambuf_iterator<char>(b)), {});
+        EXPECT_EQ(written, expected);
+        EXPECT_FALSE(std::filesystem::exists(dict + name + ".new"));
+    }
+}
+
+TEST_F(Machine, SecondInitKeepsWhatAParentChanged) {
+    init();
+    auto rsac = std::make_unique<RsacSettings>();
+    ASSERT_EQ(vtrsac_read(rsac.get()), 1);
+    rsac->enabled = 1;
+    rsac->violenceLevel = 3;
+    ASSERT_EQ(vtrsac_write(rsac.get()), 1);
+    auto topics = std::make_unique<TopicRecord>();
+    ASSERT_EQ(vtlist_read(topics.get()), 1);
+    topics->entries[3].enabled = 1;  // Gambling
+    ASSERT_EQ(vtlist_write(topics.get()), 1);
+    HKEY version;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_SET_VALUE, &version), ERROR_SUCCESS);
+    const char servicePack[] = "Service Pack 6";
+    ASSERT_EQ(RegSetValueExA(version, "CSDVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(servicePack),
+                             sizeof(servicePack)),
+              ERROR_SUCCESS);
+    RegCloseKey(version);
+    std::filesystem::remove(root.file("drive_c/Program Files/Quillfence/db/dict1/worddict.dat"));
+    std::ofstream(root.file("drive_c/Program Files/Quillfence/db/dict1/worddict.idx")) << "parent's";
+
+    init();
+    rsac = std::make_unique<RsacSettings>();
+    ASSERT_EQ(vtrsac_read(rsac.get()), 1);
+    EXPECT_EQ(rsac->enabled, 1);
+    EXPECT_EQ(rsac->violenceLevel, 3);
+    topics = std::make_unique<TopicRecord>();
+    ASSERT_EQ(vtlist_read(topics.get()), 1);
+    EXPECT_EQ(topics->entries[3].enabled, 1);
+    EXPECT_EQ(registry_string(kVersionKey, "CSDVersion"), "Service Pack 6");
+    std::ifstream idx(root.file("drive_c/Program Files/Quillfence/db/dict1/worddict.idx"));
+    std::string kept((std::istreambuf_iterator<char>(idx)), {});
+    EXPECT_EQ(kept, "parent's");
+    EXPECT_FALSE(std::filesystem::exists(root.file("drive_c/Program Files/Quillfence/db/dict1/worddict.dat")))
+        << "half of a dictionary pair was completed from the factory one";
+}
+
+TEST_F(Machine, MovedInstallationDirectoryIsKeptAndFurnished) {
+    HKEY product;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &product,
+                              nullptr),
+              ERROR_SUCCESS);
+    const char dbdir[] = "C:\\Quillfence\\";
+    ASSERT_EQ(RegSetValueExA(product, "DBDIR", 0, REG_SZ, reinterpret_cast<const BYTE*>(dbdir), sizeof(dbdir)),
+              ERROR_SUCCESS);
+    RegCloseKey(product);
+    init();
+    EXPECT_EQ(registry_string(kProductKey, "DBDIR"), "C:\\Quillfence\\");
+    for (const char* folder : {"C:\\Quillfence\\bin", "C:\\Quillfence\\log", "C:\\Quillfence\\db\\dict1"}) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(GetFileAttributesA(folder), DWORD(FILE_ATTRIBUTE_DIRECTORY));
+    }
+    EXPECT_EQ(GetFileAttributesA("C:\\Program Files\\Quillfence"), INVALID_FILE_ATTRIBUTES);
+    auto rsac = std::make_unique<RsacSettings>();
+    EXPECT_EQ(vtrsac_read(rsac.get()), 1);
+}
+
+TEST_F(Machine, InitRestoresAMissingTopicList) {
+    init();
+    ASSERT_TRUE(DeleteFileA("C:\\WINDOWS\\SYSTEM32\\ixplor64.dll"));
+    init();
+    auto topics = std::make_unique<TopicRecord>();
+    EXPECT_EQ(vtlist_read(topics.get()), 1);
+    EXPECT_EQ(topics->count, 8);
+}
+
+TEST_F(Machine, RootThatIsNotADirectoryIsRefused) {
+    const std::string file = root.file("plain-file");
+    std::ofstream(file) << "x";
+    std::string error;
+    EXPECT_FALSE(qf::machine_init(file, error));
+    EXPECT_NE(error.find("not a directory"), std::string::npos) << error;
+
+    CommandResult result = run_command("init --root '" + file + "'");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.output.find("is not a directory"), std::string::npos) << result.output;
+}
+
+TEST_F(Machine, BadUsageShowsUsage) {
+    for (const char* arguments : {"", "frobnicate", "init --root", "init --bogus", "policy extra"}) {
+        SCOPED_TRACE(arguments);
+        CommandResult result = run_command(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.output.find("usage: quillfence-machine"), std::string::npos) << result.output;
+    }
+}
+
+TEST_F(Machine, CommandInitsThenPrintsThePolicy) {
+    const std::string machine = root.file("machine");
+    CommandResult init = run_command("init --root '" + machine + "'");
+    ASSERT_EQ(init.exitCode, 0) << init.output;
+    EXPECT_EQ(run_command("init --root '" + machine + "'").exitCode, 0);
+    CommandResult policy = run_command("policy --root '" + machine + "'");
+    ASSERT_EQ(policy.exitCode, 0) << policy.output;
+    for (const char* expected : {"[x]  0  Pornography", "[ ]  3  Gambling", "World Wide Web (HTTP)", "Saturday",
+                                 "Filtering: off", "Topic words of the selected topics", "SS~~00A Gambling"}) {
+        EXPECT_NE(policy.output.find(expected), std::string::npos) << expected << "\n" << policy.output;
+    }
+    EXPECT_EQ(policy.output.find("missing or damaged"), std::string::npos) << policy.output;
+    EXPECT_EQ(run_command("policy --root '" + root.file("absent") + "'").exitCode, 1);
+}
+
+}  // namespace
