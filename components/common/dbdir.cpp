@@ -20,3 +20,20 @@ int dbdir_path(const char* relative, char* out, DWORD outSize) {
     out[dirLength + relLength] = '\0';
     return 1;
 }
+
+int dbdir_ensure_folder(const char* relative) {
+    if (!relative) return 0;
+    const char* slash = strrchr(relative, '\\');
+    if (!slash) return 1;  // a file directly in DBDIR needs no folder of its own
+    char folder[256] = {0};
+    size_t length = (size_t)(slash - relative);
+    if (length == 0 || length >= sizeof(folder)) return 0;
+    memcpy(folder, relative, length);
+    char path[256];
+    if (!dbdir_path(folder, path, sizeof(path))) return 0;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+    if (CreateDirectoryA(path, NULL)) return 1;
+    // Another process may have created it at the same moment.
+    return GetLastError() == ERROR_ALREADY_EXISTS ? 1 : 0;
+}

@@ -22,6 +22,22 @@ int VTLogger_FlushLog(void);
 /* Releases what Init acquired. */
 void VTLogger_Free(void);
 
+/* Reading the log back, for tools and tests. The log is the SQLite database DBDIR
+ * "log\access.db", table entries(id, time, kind, port, text, program); ids grow with every
+ * entry and are never reused, also after VTLogger_FlushLog. */
+typedef struct VTLogEntry {
+    INT id;
+    CHAR time[20];     /* local time "YYYY-MM-DD hh:mm:ss" */
+    CHAR kind[16];
+    INT port;
+    CHAR text[255];
+    CHAR program[255]; /* the submitting program (GetModuleFileNameA) */
+} VTLogEntry;
+
+/* Copies up to capacity entries whose id is greater than afterId, oldest first.
+ * Result: the number copied, or -1 when the log cannot be read. */
+int VTLogger_ReadEntries(INT afterId, VTLogEntry* entries, int capacity);
+
 #ifdef __cplusplus
 }
 #endif

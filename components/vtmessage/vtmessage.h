@@ -1,5 +1,8 @@
 /* VTMessage: alerts to the person at the machine. Never waits: the alert is appended to the
- * machine's alert spool, which whatever presents alerts reads. */
+ * machine's alert spool, which whatever presents alerts reads.
+ *
+ * The spool is the SQLite database DBDIR "log\alerts.db", table alerts(id, time, program,
+ * caption, text); many processes and threads append to it at once. */
 #ifndef VTMESSAGE_H
 #define VTMESSAGE_H
 
@@ -9,8 +12,25 @@
 extern "C" {
 #endif
 
-/* caption, then the text (lines separated by "\n"); callers pass exactly these two texts. */
+/* caption, then the text (lines separated by "\n"); callers pass exactly these two texts.
+ * Each is kept up to 254 characters. */
 void VTGenerateMsg(const char* caption, const char* text, ...);
+
+/* Reading the spool back, for the tray and for tests. ids grow with every alert. */
+typedef struct VTAlert {
+    INT id;
+    CHAR time[20];     /* local time "YYYY-MM-DD hh:mm:ss" */
+    CHAR program[255]; /* the alerting program (GetModuleFileNameA) */
+    CHAR caption[255];
+    CHAR text[255];
+} VTAlert;
+
+/* Copies up to capacity alerts whose id is greater than afterId, oldest first.
+ * Result: the number copied, or -1 when the spool cannot be read. */
+int VTMessage_ReadAlerts(INT afterId, VTAlert* alerts, int capacity);
+
+/* Closes this process's connection to the spool; the next call opens it again. */
+void VTMessage_Close(void);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,84 @@
+#include "qfdb.h"
+
+#include <windows.h>
+
+#include "dbdir.h"
+
+namespace {
+
+// Each wait is bounded by the busy timeout; a few retries cover the cases SQLite reports busy
+// at once (a WAL file being recovered, a schema change by another process).
+const int kBusyTimeoutMs = 3000;
+const int kRetries = 20;
+
+bool is_busy(int rc) {
+    int primary = rc & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+}  // namespace
+
+int qfdb_step(sqlite3_stmt* statement) {
+    int rc = sqlite3_step(statement);
+    for (int attempt = 0; attempt < kRetries && is_busy(rc); ++attempt) {
+        sqlite3_reset(statement);
+        Sleep(5 + 5 * (DWORD)attempt);
+        rc = sqlite3_step(statement);
+    }
+    return rc;
+}
+
+int qfdb_exec(sqlite3* db, const char* sql) {
+    int rc = sqlite3_exec(db, sql, NULL, NULL, NULL);
+    for (int attempt = 0; attempt < kRetries && is_busy(rc); ++attempt) {
+        Sleep(5 + 5 * (DWORD)attempt);
+        rc = sqlite3_exec(db, sql, NULL, NULL, NULL);
+    }
+    return rc;
+}
+
+namespace {
+
+// Opens fileName and prepares it; *damaged tells whether SQLite found something other than a
+// sound database there.
+sqlite3* open_prepared(const std::string& fileName, const char* schema, bool* damaged) {
+    *damaged = false;
+    sqlite3* db = NULL;
+    int rc = sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             NULL);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        rc = qfdb_exec(db, "PRAGMA journal_mode=WAL");
+        if (rc == SQLITE_OK) rc = qfdb_exec(db, "PRAGMA synchronous=NORMAL");
+        if (rc == SQLITE_OK && schema) rc = qfdb_exec(db, schema);
+    }
+    if (rc == SQLITE_OK) return db;
+    int primary = rc & 0xFF;
+    *damaged = primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+    sqlite3_close_v2(db);
+    return NULL;
+}
+
+}  // namespace
+
+sqlite3* qfdb_open(const char* relative, const char* schema) {
+    char path[256];
+    if (!relative || !dbdir_path(relative, path, sizeof(path))) return NULL;
+    if (!dbdir_ensure_folder(relative)) return NULL;
+    std::string fileName;
+    if (!qfdb_file_name(path, fileName)) return NULL;
+    bool damaged = false;
+    sqlite3* db = open_prepared(fileName, schema, &damaged);
+    if (db || !damaged) return db;
+
+    // A file that is not a sound database is kept aside as "<name>.damaged" and a new database
+    // takes its place, so that the log, the alerts and the lists keep working.
+    // Another process may have done so a moment ago: look once more before moving anything.
+    db = open_prepared(fileName, schema, &damaged);
+    if (db || !damaged) return db;
+    std::string damagedPath = std::string(path) + ".damaged";
+    if (!MoveFileExA(path, damagedPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return NULL;
+    DeleteFileA((std::string(path) + "-wal").c_str());
+    DeleteFileA((std::string(path) + "-shm").c_str());
+    return open_prepared(fileName, schema, &damaged);
+}

@@ -1,0 +1,28 @@
+/* SQLite databases under DBDIR, shared by many processes and threads at once. */
+#ifndef QF_QFDB_H
+#define QF_QFDB_H
+
+#include <sqlite3.h>
+
+#include <string>
+
+/* Opens DBDIR + relative (e.g. "log\\access.db"), creating the file and its folder when missing,
+ * in WAL mode with a busy timeout, and runs schema (SQL that must be safe to run again, e.g.
+ * CREATE TABLE IF NOT EXISTS). The connection may be used from several threads.
+ * A file that is not a sound SQLite database is moved aside to "<name>.damaged" and a new,
+ * empty database is made in its place.
+ * NULL when DBDIR cannot be read or the database cannot be opened. */
+sqlite3* qfdb_open(const char* relative, const char* schema);
+
+/* sqlite3_step that waits out other writers: on SQLITE_BUSY or SQLITE_LOCKED the statement is
+ * reset (bindings stay) and stepped again, a bounded number of times. Returns the last result. */
+int qfdb_step(sqlite3_stmt* statement);
+
+/* Runs sql (one or more statements) the same way; SQLITE_OK when every statement ran. */
+int qfdb_exec(sqlite3* db, const char* sql);
+
+/* The name under which SQLite opens a Windows path: unchanged on Windows, mapped into the machine
+ * root on the stand-in. false when the path cannot be mapped. */
+bool qfdb_file_name(const char* windowsPath, std::string& fileName);
+
+#endif

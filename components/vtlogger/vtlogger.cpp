@@ -1,0 +1,232 @@
+// VTLogger: the access log in the SQLite database DBDIR "log\access.db". One connection per
+// process, opened on first use; WAL and a busy timeout let many processes append at once.
+#include "vtlogger.h"
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+
+#include "dbdir.h"
+#include "qfdb.h"
+#include "stamp.h"
+
+namespace {
+
+const char kFile[] = "log\\access.db";
+const char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS entries("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " time TEXT NOT NULL, kind TEXT NOT NULL, port INTEGER NOT NULL,"
+    " text TEXT NOT NULL, program TEXT NOT NULL)";
+const size_t kTextLimit = 254;
+const size_t kKindLimit = 15;
+
+struct Log {
+    std::mutex lock;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    char program[255] = {0};
+};
+
+Log& the_log() {
+    static Log* log = new Log;  // lives until the process ends, past every static destructor
+    return *log;
+}
+
+bool open_locked(Log& log) {
+    if (log.db) return true;
+    log.db = qfdb_open(kFile, kSchema);
+    if (!log.db) return false;
+    if (sqlite3_prepare_v2(log.db, "INSERT INTO entries(time, kind, port, text, program) VALUES(?, ?, ?, ?, ?)", -1,
+                           &log.insert, NULL) != SQLITE_OK) {
+        sqlite3_close_v2(log.db);
+        log.db = nullptr;
+        log.insert = nullptr;
+        return false;
+    }
+    stamp_program(log.program, sizeof(log.program));
+    return true;
+}
+
+void close_locked(Log& log) {
+    sqlite3_finalize(log.insert);
+    sqlite3_close_v2(log.db);
+    log.insert = nullptr;
+    log.db = nullptr;
+}
+
+const char* column_text(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text ? (const char*)text : "";
+}
+
+// The program's file name without its folder, for a readable dump line.
+const char* base_name(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    return name;
+}
+
+// Appends text with line breaks and other control characters shown as spaces, so that every
+// entry stays on one line of the dump.
+void append_flat(std::string& out, const char* text) {
+    for (const char* p = text; *p; ++p) out += ((unsigned char)*p < 32 || *p == 127) ? ' ' : *p;
+}
+
+bool write_all(HANDLE file, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        DWORD put = 0;
+        DWORD chunk = (DWORD)std::min<size_t>(data.size() - done, 1u << 20);
+        if (!WriteFile(file, data.data() + done, chunk, &put, NULL) || put == 0) return false;
+        done += put;
+    }
+    return true;
+}
+
+// Creates a file under DBDIR "log\" that did not exist before; its full path goes to path.
+HANDLE create_dump_file(char path[255]) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    for (unsigned serial = 0; serial < 1000; ++serial) {
+        char relative[96];
+        snprintf(relative, sizeof(relative), "log\\vtlog-%04u%02u%02u-%02u%02u%02u-%lu-%u.txt",
+                 (unsigned)now.wYear % 10000u, (unsigned)now.wMonth % 100u, (unsigned)now.wDay % 100u,
+                 (unsigned)now.wHour % 100u, (unsigned)now.wMinute % 100u, (unsigned)now.wSecond % 100u,
+                 (unsigned long)GetCurrentProcessId(), serial);
+        if (!dbdir_path(relative, path, 255) || !dbdir_ensure_folder(relative)) return INVALID_HANDLE_VALUE;
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    path[0] = '\0';
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+int VTLogger_Init(void) {
+    Log& log = the_log();
+    std::lock_guard<std::mutex> guard(log.lock);
+    return open_locked(log) ? 1 : 0;
+}
+
+int VTLogger_Submit(const char* kind, int port, const char* text) {
+    Log& log = the_log();
+    char time[STAMP_TIME_SIZE];
+    stamp_local_time(time);
+    if (!kind) kind = "";
+    if (!text) text = "";
+    std::lock_guard<std::mutex> guard(log.lock);
+    if (!open_locked(log)) return 0;
+    sqlite3_stmt* insert = log.insert;
+    sqlite3_bind_text(insert, 1, time, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 2, kind, (int)strnlen(kind, kKindLimit), SQLITE_TRANSIENT);
+    sqlite3_bind_int(insert, 3, port);
+    sqlite3_bind_text(insert, 4, text, (int)strnlen(text, kTextLimit), SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 5, log.program, -1, SQLITE_TRANSIENT);
+    int rc = qfdb_step(insert);
+    sqlite3_reset(insert);
+    sqlite3_clear_bindings(insert);
+    return rc == SQLITE_DONE ? 1 : 0;
+}
+
+int VTLogger_DumpLog(char* path) {
+    if (!path) return 0;
+    path[0] = '\0';
+    Log& log = the_log();
+    std::lock_guard<std::mutex> guard(log.lock);
+    if (!open_locked(log)) return 0;
+
+    sqlite3_stmt* select = nullptr;
+    if (sqlite3_prepare_v2(log.db, "SELECT time, kind, port, text, program FROM entries ORDER BY id", -1, &select,
+                           NULL) != SQLITE_OK)
+        return 0;
+    char dumpPath[255] = {0};
+    HANDLE file = create_dump_file(dumpPath);
+    if (file == INVALID_HANDLE_VALUE) {
+        sqlite3_finalize(select);
+        return 0;
+    }
+
+    std::string buffer;
+    bool ok = true;
+    int rc = qfdb_step(select);  // later steps read the same snapshot and never wait
+    for (; rc == SQLITE_ROW && ok; rc = sqlite3_step(select)) {
+        char port[16];
+        snprintf(port, sizeof(port), "%5d", sqlite3_column_int(select, 2));
+        char kind[kKindLimit + 1];
+        stamp_copy(kind, sizeof(kind), column_text(select, 1));
+        append_flat(buffer, column_text(select, 0));
+        buffer += "  ";
+        append_flat(buffer, kind);
+        buffer.append(7 > strlen(kind) ? 7 - strlen(kind) : 0, ' ');
+        buffer += "  ";
+        buffer += port;
+        buffer += "  ";
+        append_flat(buffer, column_text(select, 3));
+        buffer += "  [";
+        append_flat(buffer, base_name(column_text(select, 4)));
+        buffer += "]\r\n";
+        if (buffer.size() >= 64 * 1024) {
+            ok = write_all(file, buffer);
+            buffer.clear();
+        }
+    }
+    ok = ok && rc == SQLITE_DONE && write_all(file, buffer);
+    sqlite3_finalize(select);
+    ok = CloseHandle(file) && ok;
+    if (!ok) {
+        DeleteFileA(dumpPath);
+        return 0;
+    }
+    memcpy(path, dumpPath, sizeof(dumpPath));
+    return 1;
+}
+
+int VTLogger_FlushLog(void) {
+    Log& log = the_log();
+    std::lock_guard<std::mutex> guard(log.lock);
+    if (!open_locked(log)) return 0;
+    return qfdb_exec(log.db, "DELETE FROM entries") == SQLITE_OK ? 1 : 0;
+}
+
+void VTLogger_Free(void) {
+    Log& log = the_log();
+    std::lock_guard<std::mutex> guard(log.lock);
+    close_locked(log);
+}
+
+int VTLogger_ReadEntries(INT afterId, VTLogEntry* entries, int capacity) {
+    if (!entries || capacity < 0) return -1;
+    Log& log = the_log();
+    std::lock_guard<std::mutex> guard(log.lock);
+    if (!open_locked(log)) return -1;
+    sqlite3_stmt* select = nullptr;
+    if (sqlite3_prepare_v2(log.db,
+                           "SELECT id, time, kind, port, text, program FROM entries WHERE id > ? ORDER BY id LIMIT ?",
+                           -1, &select, NULL) != SQLITE_OK)
+        return -1;
+    sqlite3_bind_int(select, 1, afterId);
+    sqlite3_bind_int(select, 2, capacity);
+    int copied = 0;
+    int rc = qfdb_step(select);
+    for (; rc == SQLITE_ROW && copied < capacity; rc = sqlite3_step(select), ++copied) {
+        VTLogEntry& entry = entries[copied];
+        memset(&entry, 0, sizeof(entry));
+        entry.id = sqlite3_column_int(select, 0);
+        stamp_copy(entry.time, sizeof(entry.time), column_text(select, 1));
+        stamp_copy(entry.kind, sizeof(entry.kind), column_text(select, 2));
+        entry.port = sqlite3_column_int(select, 3);
+        stamp_copy(entry.text, sizeof(entry.text), column_text(select, 4));
+        stamp_copy(entry.program, sizeof(entry.program), column_text(select, 5));
+    }
+    sqlite3_finalize(select);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW ? copied : -1;
+}
+
+}  // extern "C"

@@ -1,0 +1,100 @@
+#include "vtmessage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "store_root.h"
+
+namespace {
+
+class AlertTest : public ::testing::Test {
+protected:
+    void TearDown() override { VTMessage_Close(); }
+
+    std::vector<VTAlert> allAlerts() {
+        std::vector<VTAlert> alerts(5000);
+        int n = VTMessage_ReadAlerts(0, alerts.data(), (int)alerts.size());
+        EXPECT_GE(n, 0);
+        alerts.resize(n < 0 ? 0 : (size_t)n);
+        return alerts;
+    }
+
+    qf_test::StoreRoot root;
+};
+
+TEST_F(AlertTest, AlertIsSpooledWithCaptionTextTimeAndProgram) {
+    VTGenerateMsg("Quillfence Warning",
+                  "A violation has occured in the site name you requested.\nQuillfence has blocked your access to this "
+                  "site.");
+    VTGenerateMsg("Quillfence Time Warning", std::string(400, 't').c_str());
+    VTGenerateMsg(NULL, NULL);
+
+    std::vector<VTAlert> alerts = allAlerts();
+    ASSERT_EQ(3u, alerts.size());
+    EXPECT_STREQ("Quillfence Warning", alerts[0].caption);
+    EXPECT_STREQ(
+        "A violation has occured in the site name you requested.\nQuillfence has blocked your access to this site.",
+        alerts[0].text);
+    EXPECT_STREQ("Quillfence Time Warning", alerts[1].caption);
+    EXPECT_EQ(std::string(254, 't'), alerts[1].text) << "texts are kept up to 254 characters";
+    EXPECT_STREQ("", alerts[2].caption);
+    EXPECT_STREQ("", alerts[2].text);
+    char program[255] = {0};
+    GetModuleFileNameA(NULL, program, sizeof(program));
+    for (const VTAlert& alert : alerts) {
+        EXPECT_STREQ(program, alert.program);
+        EXPECT_EQ(19u, strlen(alert.time));
+    }
+    std::vector<VTAlert> newer(5);
+    EXPECT_EQ(1, VTMessage_ReadAlerts(alerts[1].id, newer.data(), 5));
+    EXPECT_EQ(alerts[2].id, newer[0].id);
+}
+
+TEST_F(AlertTest, ConcurrentAlertsFromThreadsAndProcessesAreAllKept) {
+    const int perWriter = 100;
+    const int threads = 4;
+    std::vector<std::thread> writers;
+    int childResults[2] = {-1, -1};
+    for (int child = 0; child < 2; ++child) {
+        writers.emplace_back([&, child] {
+            std::string command = std::string("\"") + VTMESSAGE_CHILD + "\" child" + std::to_string(child) + " " +
+                                  std::to_string(perWriter);
+            childResults[child] = std::system(command.c_str());
+        });
+    }
+    for (int t = 0; t < threads; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < perWriter; ++i)
+                VTGenerateMsg("Quillfence Warning", ("thread" + std::to_string(t) + " " + std::to_string(i)).c_str());
+        });
+    }
+    for (std::thread& writer : writers) writer.join();
+    EXPECT_EQ(0, childResults[0]);
+    EXPECT_EQ(0, childResults[1]);
+
+    std::multiset<std::string> expected;
+    for (int i = 0; i < perWriter; ++i) {
+        for (int t = 0; t < threads; ++t) expected.insert("thread" + std::to_string(t) + " " + std::to_string(i));
+        for (int c = 0; c < 2; ++c) expected.insert("child" + std::to_string(c) + " " + std::to_string(i));
+    }
+    std::multiset<std::string> seen;
+    for (const VTAlert& alert : allAlerts()) seen.insert(alert.text);
+    EXPECT_EQ(expected, seen);
+}
+
+TEST_F(AlertTest, AlertWithoutAnInstallationIsDroppedWithoutHarm) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, QF_PRODUCT_KEY, 0, KEY_ALL_ACCESS, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, QF_DBDIR_VALUE));
+    RegCloseKey(key);
+    VTGenerateMsg("Quillfence Warning", "nowhere to go");
+    VTAlert alert;
+    EXPECT_EQ(-1, VTMessage_ReadAlerts(0, &alert, 1));
+}
+
+}  // namespace

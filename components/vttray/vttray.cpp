@@ -1,0 +1,38 @@
+// VTTray: records whether filtering is on where the tray reads it (see vttray.h).
+#include "vttray.h"
+
+namespace {
+
+const char kProviderKey[] = "SOFTWARE\\WinSock2\\Vantrel Service Provider";
+
+}  // namespace
+
+extern "C" {
+
+void VTTrayLoad(void) {
+    HKEY provider;
+    DWORD on = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviderKey, 0, KEY_QUERY_VALUE, &provider) == ERROR_SUCCESS;
+    if (on) RegCloseKey(provider);
+    if (VTTray_FilterState() == (int)on) return;  // every filtered process calls this: write only a change
+
+    HKEY tray;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, VTTRAY_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, NULL, &tray,
+                        NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(tray, VTTRAY_FILTER_ON, 0, REG_DWORD, (const BYTE*)&on, sizeof(on));
+    RegCloseKey(tray);
+}
+
+int VTTray_FilterState(void) {
+    HKEY tray;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, VTTRAY_KEY, 0, KEY_QUERY_VALUE, &tray) != ERROR_SUCCESS) return -1;
+    DWORD value = 0;
+    DWORD type = 0;
+    DWORD size = sizeof(value);
+    LONG status = RegQueryValueExA(tray, VTTRAY_FILTER_ON, NULL, &type, (LPBYTE)&value, &size);
+    RegCloseKey(tray);
+    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value)) return -1;
+    return value ? 1 : 0;
+}
+
+}  // extern "C"
