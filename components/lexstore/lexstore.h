@@ -33,8 +33,10 @@ typedef struct LexRecord {
 } LexRecord;
 
 int lexs_openit(void);
-/* Fills records[0..last] with the next batch of up to 51 entries; state and aux carry the
- * position between calls (0 before the first). At the end state is set to -100. */
+/* Fills records[0..last] with the next batch of up to 51 entries (last = -1 when the batch is
+ * empty); state and aux carry the position between calls (0 before the first). The call that
+ * hands out the final batch sets state to -100; a call after that answers 0.
+ * Keys are 1 to 47 characters: insert refuses a longer key rather than cutting it. */
 int lexs_readallkeys(LexRecord* records, INT* last, INT* state, INT* aux);
 /* value: a zeroed 45-byte buffer the library may fill. 1 = the key is present. */
 int lexs_retrievedb(char* value, const char* key, INT* type, INT* aux);

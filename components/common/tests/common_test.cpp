@@ -5,6 +5,7 @@
 
 #include "dbdir.h"
 #include "qfdb.h"
+#include "recfile.h"
 #include "store_root.h"
 
 namespace {
@@ -61,6 +62,29 @@ TEST(Qfdb, DamagedDatabaseIsKeptAsideAndReplaced) {
     EXPECT_EQ(SQLITE_OK, qfdb_exec(db, "INSERT INTO t VALUES(1)"));
     sqlite3_close_v2(db);
     EXPECT_EQ(garbage, qf_test::read_bytes(root.installed("log/probe.db.damaged")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Recfile, FileOfAnotherStoreOrSizeIsRefused) {
+    qf_test::StoreRoot root;
+    const unsigned char record[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_EQ(1, recfile_write("db\\probe.dat", "AAAA", record, sizeof(record)));
+    unsigned char read[8] = {0};
+    EXPECT_EQ(0, recfile_read("db\\probe.dat", "BBBB", read, sizeof(read)));
+    EXPECT_EQ(0, recfile_read("db\\probe.dat", "AAAA", read, 4));
+    ASSERT_EQ(1, recfile_read("db\\probe.dat", "AAAA", read, sizeof(read)));
+    EXPECT_EQ(0, memcmp(record, read, sizeof(read)));
+}
+
+TEST(Recfile, FailedReplaceKeepsNothingBehind) {
+    qf_test::StoreRoot root;
+    std::filesystem::create_directories(root.installed("db/probe.dat/inside"));  // nothing can replace this
+    const unsigned char record[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(0, recfile_write("db\\probe.dat", "AAAA", record, sizeof(record)));
+    EXPECT_EQ(std::vector<std::string>{"probe.dat"}, qf_test::folder_entries(root.installed("db")));
 }
 
 }  // namespace
