@@ -42,7 +42,7 @@ bool matches(const MSG& msg, HWND hwnd, UINT first, UINT last) {
 enum class Take { Message, Quit, Nothing };
 
 // With the queue lock held: the first matching posted message, or the quit request once no
-// matching message is left (whatever the window filter, when the range takes WM_QUIT).
+// matching message is left (WM_QUIT comes whatever the filters, as on Windows).
 Take take(MessageQueue& queue, MSG& out, HWND hwnd, UINT first, UINT last, bool remove) {
     for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
         if (!matches(*it, hwnd, first, last)) continue;
@@ -50,7 +50,7 @@ Take take(MessageQueue& queue, MSG& out, HWND hwnd, UINT first, UINT last, bool 
         if (remove) queue.posted.erase(it);
         return Take::Message;
     }
-    if (queue.quit && ((first == 0 && last == 0) || (WM_QUIT >= first && WM_QUIT <= last))) {
+    if (queue.quit) {
         out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, message_time(), POINT{0, 0}};
         if (remove) queue.quit = false;
         return Take::Quit;
@@ -79,10 +79,13 @@ void message_queue_discard_window(DWORD threadId, HWND hwnd) {
     std::lock_guard<std::mutex> guard(queue->lock);
     for (auto it = queue->posted.begin(); it != queue->posted.end();)
         it = it->hwnd == hwnd ? queue->posted.erase(it) : std::next(it);
+    queue->changed.notify_all();  // a GetMessageA filtering on this window must notice
 }
 
-void message_queue_run_sent(MessageQueue& queue, std::unique_lock<std::mutex>& held) {
+bool message_queue_run_sent(MessageQueue& queue, std::unique_lock<std::mutex>& held) {
+    bool ran = false;
     while (!queue.sent.empty()) {
+        ran = true;
         std::shared_ptr<SentMessage> sent = queue.sent.front();
         queue.sent.pop_front();
         held.unlock();
@@ -103,6 +106,7 @@ void message_queue_run_sent(MessageQueue& queue, std::unique_lock<std::mutex>& h
         }
         held.lock();
     }
+    return ran;
 }
 
 }  // namespace qf
@@ -115,9 +119,11 @@ extern "C" BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, U
         return -1;
     }
     std::shared_ptr<MessageQueue> queue = qf::current_message_queue();
-    std::unique_lock<std::mutex> lock(queue->lock);
     for (;;) {
-        qf::message_queue_run_sent(*queue, lock);
+        bool valid = qf::valid_filter_window(hWnd);
+        std::unique_lock<std::mutex> lock(queue->lock);
+        // A sent message may have changed anything, the filter window too: look again.
+        if (qf::message_queue_run_sent(*queue, lock)) continue;
         switch (qf::take(*queue, *lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) {
         case qf::Take::Message:
             return TRUE;
@@ -127,13 +133,11 @@ extern "C" BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, U
             break;
         }
         // A filter window that is gone ends the wait with an error, as on Windows.
-        lock.unlock();
-        bool valid = qf::valid_filter_window(hWnd);
-        lock.lock();
         if (!valid) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return -1;
         }
+        // The lock is held from the look at the queue to the wait: no post can slip between.
         if (queue->sent.empty()) queue->changed.wait(lock);
     }
 }

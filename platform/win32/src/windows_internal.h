@@ -66,7 +66,7 @@ std::shared_ptr<MessageQueue> current_message_queue();
 // Removes the posted messages of a window that is being destroyed.
 void message_queue_discard_window(DWORD threadId, HWND hwnd);
 // Runs the messages sent to the calling thread from other threads; with the queue lock held
-// (released around each call).
-void message_queue_run_sent(MessageQueue& queue, std::unique_lock<std::mutex>& held);
+// (released around each call). Answers whether any ran.
+bool message_queue_run_sent(MessageQueue& queue, std::unique_lock<std::mutex>& held);
 
 }  // namespace qf

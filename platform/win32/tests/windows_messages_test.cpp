@@ -156,22 +156,23 @@ TEST_F(Windows, ExtraBytesHoldAPointerInTheFourBytesOfA32BitWindow) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
-// A window on a thread of its own with a message loop, as a notification window runs.
+// A window on a thread of its own with a message loop, as a notification window runs; the loop
+// takes the messages of its window only when filterOwnWindow is set.
 struct WindowThread {
     HWND hwnd = nullptr;
     DWORD id = 0;
     HANDLE thread = nullptr;
 
-    explicit WindowThread(const char* className) {
+    explicit WindowThread(const char* className, bool filterOwnWindow = false) {
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         thread = start_thread(
-            [this, className, ready] {
+            [this, className, ready, filterOwnWindow] {
                 hwnd = make_window(className, kModuleA);
                 SetEvent(ready);
                 if (!hwnd) return DWORD{1};
                 MSG msg;
                 BOOL got;
-                while ((got = GetMessageA(&msg, nullptr, 0, 0)) == TRUE) {
+                while ((got = GetMessageA(&msg, filterOwnWindow ? hwnd : nullptr, 0, 0)) == TRUE) {
                     TranslateMessage(&msg);
                     DispatchMessageA(&msg);
                 }
@@ -202,6 +203,23 @@ TEST_F(Windows, MessagePostedFromAnotherThreadRunsOnTheWindowsThread) {
     for (const Seen& s : seen) EXPECT_EQ(s.thread, window.id);
     EXPECT_FALSE(PostMessageA(window.hwnd, kNotify, 0, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(Windows, BurstOfPostsReachesALoopFilteringOnItsWindow) {
+    WNDCLASSA wc = make_class("qf-burst", kModuleA);
+    RegisterClassA(&wc);
+    WindowThread window("qf-burst", true);
+    constexpr int kPosts = 3000;
+    for (int i = 0; i < kPosts; ++i) {
+        ASSERT_TRUE(PostMessageA(window.hwnd, kNotify, static_cast<WPARAM>(i), 0));
+        if (i % 7 == 0) Sleep(0);
+    }
+    PostMessageA(window.hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(join_thread(window.thread), 9u);  // WM_QUIT passes any filter
+    int delivered = 0;
+    for (const Seen& s : seen)
+        if (s.message == kNotify && s.wParam == static_cast<WPARAM>(delivered)) ++delivered;
+    EXPECT_EQ(delivered, kPosts);
 }
 
 TEST_F(Windows, SendMessageFromAnotherThreadWaitsForTheResult) {
@@ -275,12 +293,13 @@ TEST_F(Windows, FiltersSelectByWindowAndRangeAndDestroyDiscardsAWindowsMessages)
     EXPECT_EQ(msg.hwnd, first);
     DestroyWindow(first);
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
-    EXPECT_EQ(GetMessageA(&msg, first, WM_USER, WM_USER + 10), -1);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));  // WM_USER + 1 went with its window
+    // Then the quit request of the WM_DESTROY handler, which passes any filter.
+    EXPECT_EQ(GetMessageA(&msg, second, WM_USER, WM_USER), FALSE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(GetMessageA(&msg, first, 0, 0), -1);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    // The quit request that the WM_DESTROY handler made waits for a filter that takes it.
-    EXPECT_EQ(GetMessageA(&msg, second, 0, 0), FALSE);
     DestroyWindow(second);
 }
 
