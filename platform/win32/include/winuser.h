@@ -10,12 +10,18 @@
 extern "C" {
 #endif
 
-#ifndef ERROR_TLW_WITH_WSCHILD
+/* Window manager errors that winerror.h does not list yet. */
+#ifndef ERROR_CANNOT_FIND_WND_CLASS
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#endif
+#ifndef ERROR_WINDOW_OF_OTHER_THREAD
 #define ERROR_WINDOW_OF_OTHER_THREAD 1408L
+#endif
+#ifndef ERROR_CLASS_HAS_WINDOWS
 #define ERROR_CLASS_HAS_WINDOWS 1412L
+#endif
+#ifndef ERROR_INVALID_INDEX
 #define ERROR_INVALID_INDEX 1413L
-#define ERROR_TLW_WITH_WSCHILD 1406L
 #endif
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -116,8 +122,12 @@ typedef struct tagCREATESTRUCTA {
 #define GWL_USERDATA GWLP_USERDATA
 
 /* Resources: icons and cursors are placeholders (nothing is drawn). */
+#ifndef MAKEINTRESOURCEA
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#endif
+#ifndef MAKEINTRESOURCE
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
+#endif
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define WHITE_BRUSH 0
