@@ -65,8 +65,7 @@ sqlite3* qfdb_open(const char* relative, const char* schema) {
     char path[256];
     if (!relative || !dbdir_path(relative, path, sizeof(path))) return NULL;
     if (!dbdir_ensure_folder(relative)) return NULL;
-    std::string fileName;
-    if (!qfdb_file_name(path, fileName)) return NULL;
+    std::string fileName = path;
     bool damaged = false;
     sqlite3* db = open_prepared(fileName, schema, &damaged);
     if (db || !damaged) return db;

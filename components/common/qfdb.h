@@ -21,8 +21,4 @@ int qfdb_step(sqlite3_stmt* statement);
 /* Runs sql (one or more statements) the same way; SQLITE_OK when every statement ran. */
 int qfdb_exec(sqlite3* db, const char* sql);
 
-/* The name under which SQLite opens a Windows path: unchanged on Windows, mapped into the machine
- * root on the stand-in. false when the path cannot be mapped. */
-bool qfdb_file_name(const char* windowsPath, std::string& fileName);
-
 #endif
