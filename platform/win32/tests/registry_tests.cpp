@@ -327,4 +327,31 @@ TEST_F(Registry, ManyWritersAtOnceLoseNothing) {
     }
 }
 
+// Processes that meet a machine root with no registry yet all get one store, and keep their writes.
+TEST_F(Registry, ProcessesCreatingTheStoreAtOnceShareIt) {
+    const int kProcesses = 4;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::string path = "SOFTWARE\\Fresh\\P" + std::to_string(p);
+            HKEY key = nullptr;
+            bool ok = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                      nullptr) == ERROR_SUCCESS;
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    HKEY fresh = nullptr;
+    ASSERT_EQ(open("SOFTWARE\\Fresh", fresh), ERROR_SUCCESS);
+    EXPECT_EQ(subkeys(fresh).size(), size_t(kProcesses));
+    RegCloseKey(fresh);
+}
+
 }  // namespace
