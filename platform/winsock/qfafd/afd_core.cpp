@@ -1,0 +1,289 @@
+// The base provider's process state: start-up and clean-up, the socket table, completions and
+// network event reports, and the waits of blocking calls.
+#include "afd.h"
+
+#include "afd_engine.h"
+#include "kernel_socket.h"
+
+#include <cstring>
+
+namespace qf::afd {
+namespace {
+
+thread_local int blockingDepth = 0;
+thread_local bool cancelRequested = false;
+
+struct ApcContext {
+    LPWSAOVERLAPPED_COMPLETION_ROUTINE routine;
+    DWORD error;
+    DWORD bytes;
+    LPWSAOVERLAPPED overlapped;
+    DWORD flags;
+};
+
+void CALLBACK run_completion_routine(DWORD_PTR context) {
+    std::unique_ptr<ApcContext> apc(reinterpret_cast<ApcContext*>(context));
+    apc->routine(apc->error, apc->bytes, apc->overlapped, apc->flags);
+}
+
+int bit_index(LONG event) {
+    for (int i = 0; i < FD_MAX_EVENTS; ++i)
+        if (event == (1L << i)) return i;
+    return 0;
+}
+
+}  // namespace
+
+Provider& provider() {
+    static Provider* instance = new Provider;
+    return *instance;
+}
+
+void watch_socket(BaseSocket& socket) {
+    if (Engine* e = provider().engine.get()) e->update(socket);
+}
+
+void unwatch_socket(BaseSocket& socket) {
+    if (Engine* e = provider().engine.get()) e->forget(socket);
+}
+
+bool offer_descriptor(int listener, int copy) {
+    Engine* e = provider().engine.get();
+    if (!e) return false;
+    e->offer(listener, copy);
+    return true;
+}
+
+std::shared_ptr<BaseSocket> find_socket(SOCKET s) {
+    Provider& p = provider();
+    std::lock_guard<std::mutex> guard(p.lock);
+    if (s >= p.table.size()) return nullptr;
+    return p.table[s];
+}
+
+std::shared_ptr<BaseSocket> adopt_socket(int fd, const WSAPROTOCOL_INFOW& info, int& error) {
+    auto socket = std::make_shared<BaseSocket>();
+    socket->fd = fd;
+    socket->handle = static_cast<SOCKET>(fd);
+    socket->info = info;
+    socket->info.dwProviderReserved = 0;
+    Provider& p = provider();
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        socket->generation = p.nextGeneration++;
+        if (static_cast<size_t>(fd) >= p.table.size()) p.table.resize(fd + 64);
+        p.table[fd] = socket;
+    }
+    int upcallError = 0;
+    SOCKET registered = p.upcalls.lpWPUModifyIFSHandle(info.dwCatalogEntryId, socket->handle, &upcallError);
+    if (registered != socket->handle) {
+        {
+            std::lock_guard<std::mutex> guard(p.lock);
+            if (p.table[fd] == socket) p.table[fd] = nullptr;
+        }
+        kn_close(fd);
+        error = upcallError ? upcallError : WSAENOBUFS;
+        return nullptr;
+    }
+    return socket;
+}
+
+void close_socket(const std::shared_ptr<BaseSocket>& socket) {
+    std::deque<std::unique_ptr<PendingOp>> aborted;
+    {
+        std::lock_guard<std::mutex> guard(socket->lock);
+        if (socket->closing) return;
+        socket->closing = true;
+        for (auto& op : socket->reads) aborted.push_back(std::move(op));
+        for (auto& op : socket->writes) aborted.push_back(std::move(op));
+        socket->reads.clear();
+        socket->writes.clear();
+        unwatch_socket(*socket);
+        if (socket->deferredAccept >= 0) kn_close(socket->deferredAccept);
+        socket->deferredAccept = -1;
+    }
+    for (auto& op : aborted)
+        complete_request(op->completionHandle, op->overlapped, op->routine, op->hasThread ? &op->thread : nullptr,
+                         WSA_OPERATION_ABORTED, static_cast<DWORD>(op->done), 0);
+    Provider& p = provider();
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        if (socket->handle < p.table.size() && p.table[socket->handle] == socket) p.table[socket->handle] = nullptr;
+    }
+    // ws2_32 forgets the handle before the descriptor is closed, so a reused number is never mistaken.
+    int error = 0;
+    if (p.upcalls.lpWPUCloseSocketHandle(socket->handle, &error) != 0) kn_close(socket->fd);
+}
+
+void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
+                      const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags) {
+    if (!overlapped) return;
+    overlapped->Offset = error;
+    overlapped->OffsetHigh = flags;
+    if (routine) {
+        overlapped->InternalHigh = bytes;
+        __atomic_store_n(&overlapped->Internal, static_cast<ULONG_PTR>(error), __ATOMIC_RELEASE);
+        auto* apc = new ApcContext{routine, error, bytes, overlapped, flags};
+        int upcallError = 0;
+        WSATHREADID target = thread ? *thread : WSATHREADID{};
+        if (!thread || provider().upcalls.lpWPUQueueApc(&target, run_completion_routine,
+                                                        reinterpret_cast<DWORD_PTR>(apc), &upcallError) != 0)
+            delete apc;  // the caller's thread is gone: nobody is left to call back
+    } else {
+        int upcallError = 0;
+        WPUCompleteOverlappedRequest(handle, overlapped, error, bytes, &upcallError);
+    }
+    Provider& p = provider();
+    std::lock_guard<std::mutex> guard(p.completionLock);
+    p.completed.notify_all();
+}
+
+void signal_event(BaseSocket& socket, LONG event, int error) {
+    socket.armed &= ~event;
+    Provider& p = provider();
+    int upcallError = 0;
+    if (socket.selectEvent) {
+        socket.recorded.lNetworkEvents |= event;
+        socket.recorded.iErrorCode[bit_index(event)] = error;
+        p.upcalls.lpWPUSetEvent(socket.selectEvent, &upcallError);
+    } else if (socket.window) {
+        p.upcalls.lpWPUPostMessage(socket.window, socket.message, socket.handle,
+                                   WSAMAKESELECTREPLY(event, error));
+    }
+}
+
+void settle_connect(BaseSocket& socket, bool fireEvents) {
+    if (!socket.connecting) return;
+    unsigned ready = 0;
+    kn_wait(socket.fd, kWritable, 0, ready);
+    if (!ready) return;
+    int error = kn_pending_error(socket.fd);
+    socket.connecting = false;
+    if (error == 0) {
+        socket.connected = true;
+        socket.connectedAt = GetTickCount();
+    } else {
+        socket.connectError = error;
+    }
+    if (!fireEvents) return;
+    LONG live = socket.selectMask & socket.armed;
+    if (live & FD_CONNECT) signal_event(socket, FD_CONNECT, error);
+    if (error == 0 && (live & FD_WRITE)) {
+        socket.writeBlocked = false;
+        signal_event(socket, FD_WRITE, 0);
+    }
+}
+
+int wait_for(const std::shared_ptr<BaseSocket>& socket, unsigned events, DWORD timeoutMs) {
+    const DWORD kSlice = 200;  // how soon a close or a cancellation is noticed
+    DWORD start = GetTickCount();
+    BlockingScope scope;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(socket->lock);
+            if (socket->closing) return WSAEINTR;
+        }
+        if (BlockingScope::cancelled()) return WSAEINTR;
+        DWORD slice = kSlice;
+        if (timeoutMs) {
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed >= timeoutMs) return WSAETIMEDOUT;
+            if (timeoutMs - elapsed < slice) slice = timeoutMs - elapsed;
+        }
+        unsigned ready = 0;
+        if (int error = kn_wait(socket->fd, events, static_cast<int>(slice), ready)) return error;
+        if (ready) {
+            std::lock_guard<std::mutex> guard(socket->lock);
+            return socket->closing ? WSAEINTR : 0;
+        }
+    }
+}
+
+int check_address(const struct sockaddr* name, int namelen) {
+    if (!name || namelen < static_cast<int>(sizeof(sockaddr_in))) return WSAEFAULT;
+    if (name->sa_family != AF_INET) return WSAEAFNOSUPPORT;
+    return 0;
+}
+
+BlockingScope::BlockingScope() {
+    if (blockingDepth++ == 0) cancelRequested = false;
+}
+BlockingScope::~BlockingScope() { --blockingDepth; }
+bool BlockingScope::cancel() {
+    if (blockingDepth == 0) return false;
+    cancelRequested = true;
+    return true;
+}
+bool BlockingScope::cancelled() { return cancelRequested; }
+
+int WSPAPI WSPCleanup(LPINT lpErrno) {
+    Provider& p = provider();
+    std::vector<std::shared_ptr<BaseSocket>> sockets;
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        if (p.startups == 0) return fail(lpErrno, WSANOTINITIALISED);
+        if (--p.startups > 0) {
+            if (lpErrno) *lpErrno = 0;
+            return 0;
+        }
+        for (auto& socket : p.table)
+            if (socket) sockets.push_back(socket);
+    }
+    for (auto& socket : sockets) close_socket(socket);
+    std::unique_ptr<Engine> stopped;
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        stopped = std::move(p.engine);
+        p.table.clear();
+    }
+    if (stopped) stopped->stop();
+    if (lpErrno) *lpErrno = 0;
+    return 0;
+}
+
+int WSPAPI WSPCancelBlockingCall(LPINT lpErrno) {
+    if (!BlockingScope::cancel()) return fail(lpErrno, WSAEINVAL);
+    return 0;
+}
+
+}  // namespace qf::afd
+
+using namespace qf::afd;
+
+static_assert(SOL_SOCKET == 0xffff && SO_LINGER == 0x0080 && SO_ERROR == 0x1007, "numbers of kernel_socket.cpp");
+static_assert(MSG_OOB == 1 && MSG_PEEK == 2 && MSG_DONTROUTE == 4 && MSG_WAITALL == 8 && MSG_PARTIAL == 0x8000,
+              "numbers of kernel_socket.cpp");
+
+extern "C" int WSPAPI WSPStartup(WORD wVersionRequested, LPWSPDATA lpWSPData, LPWSAPROTOCOL_INFOW lpProtocolInfo,
+                                 WSPUPCALLTABLE UpcallTable, LPWSPPROC_TABLE lpProcTable) {
+    (void)lpProtocolInfo;
+    if (!lpWSPData || !lpProcTable) return WSAEFAULT;
+    lpWSPData->wVersion = MAKEWORD(2, 2);
+    lpWSPData->wHighVersion = MAKEWORD(2, 2);
+    const char description[] = "Quillfence TCP/IP base provider";
+    size_t i = 0;
+    for (; description[i] && i < WSPDESCRIPTION_LEN; ++i) lpWSPData->szDescription[i] = description[i];
+    lpWSPData->szDescription[i] = 0;
+    if (LOBYTE(wVersionRequested) < 2) return WSAVERNOTSUPPORTED;
+    Provider& p = provider();
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        if (p.startups == 0) {
+            p.upcalls = UpcallTable;
+            auto started = std::make_unique<Engine>();
+            if (!started->start()) return WSASYSNOTREADY;
+            p.engine = std::move(started);
+        }
+        p.startups++;
+    }
+    WSPPROC_TABLE table = {
+        WSPAccept,       WSPAddressToString,   WSPAsyncSelect,        WSPBind,          WSPCancelBlockingCall,
+        WSPCleanup,      WSPCloseSocket,       WSPConnect,            WSPDuplicateSocket, WSPEnumNetworkEvents,
+        WSPEventSelect,  WSPGetOverlappedResult, WSPGetPeerName,      WSPGetSockName,   WSPGetSockOpt,
+        WSPGetQOSByName, WSPIoctl,             WSPJoinLeaf,           WSPListen,        WSPRecv,
+        WSPRecvDisconnect, WSPRecvFrom,        WSPSelect,             WSPSend,          WSPSendDisconnect,
+        WSPSendTo,       WSPSetSockOpt,        WSPShutdown,           WSPSocket,        WSPStringToAddress,
+    };
+    *lpProcTable = table;
+    return 0;
+}

@@ -1,0 +1,51 @@
+// The base provider's engine: one thread that watches the kernel sockets with pending overlapped
+// operations or event/window selections, carries the operations out as the sockets become ready
+// and reports network events.
+#pragma once
+
+#include "afd.h"
+#include "kernel_poller.h"
+
+#include <thread>
+
+namespace qf::afd {
+
+class Engine {
+public:
+    Engine() = default;
+    ~Engine();
+    bool start();
+    void stop();
+
+    // Recomputes what to watch on socket (lock held) after its operations or selection changed.
+    void update(BaseSocket& socket);
+    void forget(BaseSocket& socket);
+    // Serves a descriptor hand-off (WSPDuplicateSocket) until taken or for a minute at most.
+    void offer(int listener, int copy);
+
+private:
+    struct Offer {
+        int listener;
+        int copy;
+        DWORD deadline;
+    };
+    void run();
+    void service(const std::shared_ptr<BaseSocket>& socket, unsigned events);
+    void serve_offers(int readyListener);
+
+    KernelPoller poller_;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::mutex offersLock_;
+    std::vector<Offer> offers_;
+};
+
+// Puts an accepted connection under an existing socket (AcceptEx; lock held): the socket's
+// descriptor is pointed at the connection, and so are the handles duplicated from it.
+int take_connection(BaseSocket& target, int accepted);
+
+// Runs the pending operations of a socket that can make progress now (lock held).
+void process_reads(BaseSocket& socket);
+void process_writes(BaseSocket& socket);
+
+}  // namespace qf::afd

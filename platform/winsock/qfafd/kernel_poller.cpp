@@ -1,0 +1,93 @@
+// epoll for the base provider's engine (Linux side).
+#include "kernel_poller.h"
+
+#include "kernel_socket.h"
+
+#include <errno.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace qf::afd {
+namespace {
+
+const uint64_t kWakeToken = ~static_cast<uint64_t>(0);
+
+uint32_t to_epoll(unsigned events) {
+    uint32_t out = EPOLLONESHOT;
+    if (events & kReadable) out |= EPOLLIN;
+    if (events & kWritable) out |= EPOLLOUT;
+    if (events & kPriority) out |= EPOLLPRI;
+    if (events & kPeerClosed) out |= EPOLLRDHUP;
+    return out;
+}
+
+unsigned from_epoll(uint32_t events) {
+    unsigned out = 0;
+    if (events & EPOLLIN) out |= kReadable;
+    if (events & EPOLLOUT) out |= kWritable;
+    if (events & EPOLLPRI) out |= kPriority;
+    if (events & EPOLLHUP) out |= kHangup;
+    if (events & EPOLLERR) out |= kError;
+    if (events & EPOLLRDHUP) out |= kPeerClosed;
+    return out;
+}
+
+}  // namespace
+
+KernelPoller::KernelPoller() {
+    epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (epoll_ >= 0 && wake_ >= 0) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = kWakeToken;
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
+    }
+}
+
+KernelPoller::~KernelPoller() {
+    if (wake_ >= 0) close(wake_);
+    if (epoll_ >= 0) close(epoll_);
+}
+
+void KernelPoller::watch(int fd, unsigned events, uint64_t token) {
+    if (!events) {
+        // Even a quiet registration reports errors and hang-ups; nothing to watch means not registered.
+        forget(fd);
+        return;
+    }
+    epoll_event event{};
+    event.events = to_epoll(events);
+    event.data.u64 = token;
+    if (epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &event) != 0 && errno == ENOENT)
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
+}
+
+void KernelPoller::forget(int fd) {
+    // The descriptor may be shared with duplicates that stay open; epoll would keep reporting it.
+    epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+}
+
+void KernelPoller::wait(std::vector<Report>& reports, int timeoutMs) {
+    reports.clear();
+    epoll_event events[64];
+    int count = epoll_wait(epoll_, events, 64, timeoutMs);
+    for (int i = 0; i < count; ++i) {
+        if (events[i].data.u64 == kWakeToken) {
+            uint64_t value;
+            while (read(wake_, &value, sizeof(value)) > 0) {
+            }
+            continue;
+        }
+        reports.push_back(Report{events[i].data.u64, from_epoll(events[i].events)});
+    }
+}
+
+void KernelPoller::wake() {
+    uint64_t one = 1;
+    ssize_t ignored = write(wake_, &one, sizeof(one));
+    (void)ignored;
+}
+
+}  // namespace qf::afd

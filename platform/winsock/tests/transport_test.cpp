@@ -1,0 +1,515 @@
+// TCP and UDP over loopback through the runtime, with the base provider alone and through the
+// pass-through layered provider: blocking, non-blocking, overlapped (event, completion routine,
+// completion port), window messages, event selection, select, accept and AcceptEx.
+#include "winsock_test_support.h"
+
+#include <poll.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+using namespace wstest;
+
+namespace {
+
+class TransportTest : public WinsockTest {};
+
+int last_error_of(int result) { return result == SOCKET_ERROR ? WSAGetLastError() : 0; }
+
+TEST_P(TransportTest, BlockingStreamCarriesDataBothWaysAndEndsWithZero) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    const std::string request(100000, 'q');  // more than one kernel buffer's worth
+    std::thread writer([&] { EXPECT_EQ(static_cast<int>(request.size()), send(client, request.data(), static_cast<int>(request.size()), 0)); });
+    EXPECT_EQ(request, receive_exactly(server, request.size()));
+    writer.join();
+    EXPECT_EQ(5, send(server, "reply", 5, 0));
+    EXPECT_EQ("reply", receive_exactly(client, 5));
+
+    sockaddr_in peer{}, local{};
+    int length = sizeof(peer);
+    ASSERT_EQ(0, getpeername(server, reinterpret_cast<sockaddr*>(&peer), &length));
+    length = sizeof(local);
+    ASSERT_EQ(0, getsockname(client, reinterpret_cast<sockaddr*>(&local), &length));
+    EXPECT_EQ(local.sin_port, peer.sin_port);
+    EXPECT_EQ(htonl(INADDR_LOOPBACK), peer.sin_addr.s_addr);
+
+    ASSERT_EQ(0, shutdown(client, SD_SEND));
+    char byte;
+    EXPECT_EQ(0, recv(server, &byte, 1, 0));  // the peer's end of stream
+    EXPECT_EQ(0, closesocket(client));
+    EXPECT_EQ(0, closesocket(server));
+    EXPECT_EQ(SOCKET_ERROR, closesocket(server));
+    EXPECT_EQ(WSAENOTSOCK, WSAGetLastError());
+}
+
+TEST_P(TransportTest, NonBlockingCallsReportWouldBlockAndConnectInProgress) {
+    sockaddr_in address;
+    SOCKET listener = tcp_listener(address);
+    u_long on = 1;
+    ASSERT_EQ(0, ioctlsocket(listener, FIONBIO, &on));
+    EXPECT_EQ(INVALID_SOCKET, accept(listener, nullptr, nullptr));
+    EXPECT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
+
+    SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(0, ioctlsocket(client, FIONBIO, &on));
+    int result = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    if (result == SOCKET_ERROR) {
+        EXPECT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
+    }
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(client, &writable);
+    timeval wait{10, 0};
+    ASSERT_EQ(1, select(0, nullptr, &writable, nullptr, &wait));
+    EXPECT_TRUE(FD_ISSET(client, &writable));
+
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener, &readable);
+    ASSERT_EQ(1, select(0, &readable, nullptr, nullptr, &wait));
+    SOCKET server = accept(listener, nullptr, nullptr);
+    ASSERT_NE(INVALID_SOCKET, server) << WSAGetLastError();
+
+    char buffer[16];
+    EXPECT_EQ(SOCKET_ERROR, recv(client, buffer, sizeof(buffer), 0));
+    EXPECT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
+    u_long available = 99;
+    EXPECT_EQ(0, ioctlsocket(client, FIONREAD, &available));
+    EXPECT_EQ(0u, available);
+    EXPECT_EQ(4, send(server, "ping", 4, 0));
+    FD_ZERO(&readable);
+    FD_SET(client, &readable);
+    ASSERT_EQ(1, select(0, &readable, nullptr, nullptr, &wait));
+    EXPECT_EQ(0, ioctlsocket(client, FIONREAD, &available));
+    EXPECT_EQ(4u, available);
+    EXPECT_EQ(4, recv(client, buffer, sizeof(buffer), 0));
+    closesocket(client);
+    closesocket(server);
+    closesocket(listener);
+}
+
+TEST_P(TransportTest, RefusedConnectionIsReportedBlockingAndNonBlocking) {
+    sockaddr_in address;
+    SOCKET listener = tcp_listener(address);
+    closesocket(listener);  // nobody listens on the port any more
+
+    SOCKET blocking = socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_EQ(WSAECONNREFUSED, last_error_of(connect(blocking, reinterpret_cast<sockaddr*>(&address), sizeof(address))));
+    closesocket(blocking);
+
+    SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    u_long on = 1;
+    ASSERT_EQ(0, ioctlsocket(client, FIONBIO, &on));
+    int result = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    ASSERT_EQ(SOCKET_ERROR, result);
+    ASSERT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(client, &writable);
+    FD_SET(client, &failed);
+    timeval wait{10, 0};
+    ASSERT_EQ(1, select(0, nullptr, &writable, &failed, &wait));
+    EXPECT_FALSE(FD_ISSET(client, &writable));
+    EXPECT_TRUE(FD_ISSET(client, &failed));
+    int error = 0, length = sizeof(error);
+    ASSERT_EQ(0, getsockopt(client, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length));
+    EXPECT_EQ(WSAECONNREFUSED, error);
+    ASSERT_EQ(0, getsockopt(client, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length));
+    EXPECT_EQ(0, error);  // reported once
+    closesocket(client);
+}
+
+TEST_P(TransportTest, DatagramsCarryTheirSenderAndATruncatedOneSaysSo) {
+    sockaddr_in first, second;
+    SOCKET a = udp_socket(first);
+    SOCKET b = udp_socket(second);
+    EXPECT_EQ(5, sendto(a, "hello", 5, 0, reinterpret_cast<sockaddr*>(&second), sizeof(second)));
+    char buffer[64];
+    sockaddr_in from{};
+    int fromLength = sizeof(from);
+    ASSERT_EQ(5, recvfrom(b, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength));
+    EXPECT_EQ(0, std::memcmp(buffer, "hello", 5));
+    EXPECT_EQ(first.sin_port, from.sin_port);
+    EXPECT_EQ(static_cast<int>(sizeof(sockaddr_in)), fromLength);
+
+    EXPECT_EQ(10, sendto(a, "0123456789", 10, 0, reinterpret_cast<sockaddr*>(&second), sizeof(second)));
+    EXPECT_EQ(SOCKET_ERROR, recvfrom(b, buffer, 4, 0, nullptr, nullptr));
+    EXPECT_EQ(WSAEMSGSIZE, WSAGetLastError());
+
+    fromLength = 4;  // too short for an address
+    EXPECT_EQ(SOCKET_ERROR, recvfrom(b, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength));
+    EXPECT_EQ(WSAEFAULT, WSAGetLastError());
+    closesocket(a);
+    closesocket(b);
+}
+
+TEST_P(TransportTest, OverlappedReceiveSignalsItsEvent) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    char buffer[32] = {};
+    WSABUF wsabuf{sizeof(buffer), buffer};
+    WSAOVERLAPPED overlapped{};
+    overlapped.hEvent = WSACreateEvent();
+    DWORD received = 0, flags = 0;
+    ASSERT_EQ(SOCKET_ERROR, WSARecv(server, &wsabuf, 1, &received, &flags, &overlapped, nullptr));
+    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    DWORD transferred = 0;
+    EXPECT_FALSE(WSAGetOverlappedResult(server, &overlapped, &transferred, FALSE, &flags));
+    EXPECT_EQ(WSA_IO_INCOMPLETE, WSAGetLastError());
+
+    EXPECT_EQ(6, send(client, "events", 6, 0));
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &overlapped.hEvent, TRUE, 10000, FALSE));
+    ASSERT_TRUE(WSAGetOverlappedResult(server, &overlapped, &transferred, TRUE, &flags));
+    EXPECT_EQ(6u, transferred);
+    EXPECT_EQ(0, std::memcmp(buffer, "events", 6));
+
+    // An overlapped send whose buffer array the caller drops at once.
+    WSAOVERLAPPED sendOverlapped{};
+    sendOverlapped.hEvent = WSACreateEvent();
+    {
+        WSABUF parts[2] = {{3, const_cast<char*>("abc")}, {3, const_cast<char*>("def")}};
+        DWORD sent = 0;
+        int result = WSASend(client, parts, 2, &sent, 0, &sendOverlapped, nullptr);
+        if (result == SOCKET_ERROR) {
+            ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+        }
+    }
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &sendOverlapped.hEvent, TRUE, 10000, FALSE));
+    ASSERT_TRUE(WSAGetOverlappedResult(client, &sendOverlapped, &transferred, TRUE, &flags));
+    EXPECT_EQ(6u, transferred);
+    EXPECT_EQ("abcdef", receive_exactly(server, 6));
+    WSACloseEvent(overlapped.hEvent);
+    WSACloseEvent(sendOverlapped.hEvent);
+    closesocket(client);
+    closesocket(server);
+}
+
+struct RoutineRecord {
+    DWORD error = 99;
+    DWORD bytes = 0;
+    DWORD thread = 0;
+    int calls = 0;
+};
+RoutineRecord routineRecord;
+
+void CALLBACK record_routine(DWORD error, DWORD bytes, LPWSAOVERLAPPED, DWORD) {
+    routineRecord.error = error;
+    routineRecord.bytes = bytes;
+    routineRecord.thread = GetCurrentThreadId();
+    routineRecord.calls++;
+}
+
+TEST_P(TransportTest, CompletionRoutineRunsOnTheCallersThreadInAnAlertableWait) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    routineRecord = RoutineRecord();
+    char buffer[32];
+    WSABUF wsabuf{sizeof(buffer), buffer};
+    WSAOVERLAPPED overlapped{};
+    DWORD received = 0, flags = 0;
+    ASSERT_EQ(SOCKET_ERROR, WSARecv(server, &wsabuf, 1, &received, &flags, &overlapped, record_routine));
+    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    EXPECT_EQ(7, send(client, "routine", 7, 0));
+    DWORD transferred = 0;
+    // Waiting without being alertable does not run the routine.
+    ASSERT_TRUE(WSAGetOverlappedResult(server, &overlapped, &transferred, TRUE, &flags));
+    EXPECT_EQ(0, routineRecord.calls);
+    DWORD start = GetTickCount();
+    while (routineRecord.calls == 0 && GetTickCount() - start < 10000) SleepEx(100, TRUE);
+    EXPECT_EQ(1, routineRecord.calls);
+    EXPECT_EQ(0u, routineRecord.error);
+    EXPECT_EQ(7u, routineRecord.bytes);
+    EXPECT_EQ(GetCurrentThreadId(), routineRecord.thread);
+    closesocket(client);
+    closesocket(server);
+}
+
+TEST_P(TransportTest, CompletionPortReceivesPacketsWithTheAssociatedKey) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    ASSERT_NE(nullptr, port);
+    ASSERT_EQ(port, CreateIoCompletionPort(reinterpret_cast<HANDLE>(server), port, 0x5e, 0));
+    ASSERT_EQ(port, CreateIoCompletionPort(reinterpret_cast<HANDLE>(client), port, 0xc1, 0));
+
+    char buffer[32];
+    WSABUF wsabuf{sizeof(buffer), buffer};
+    WSAOVERLAPPED receiving{}, sending{};
+    DWORD count = 0, flags = 0;
+    ASSERT_EQ(SOCKET_ERROR, WSARecv(server, &wsabuf, 1, &count, &flags, &receiving, nullptr));
+    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    WSABUF out{4, const_cast<char*>("port")};
+    int result = WSASend(client, &out, 1, &count, 0, &sending, nullptr);
+    if (result == SOCKET_ERROR) {
+        ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    }
+
+    bool sawSend = false, sawReceive = false;
+    for (int i = 0; i < 2; ++i) {
+        DWORD bytes = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED done = nullptr;
+        ASSERT_TRUE(GetQueuedCompletionStatus(port, &bytes, &key, &done, 10000)) << GetLastError();
+        EXPECT_EQ(4u, bytes);
+        if (done == &sending) {
+            EXPECT_EQ(0xc1u, key);
+            sawSend = true;
+        } else {
+            EXPECT_EQ(&receiving, done);
+            EXPECT_EQ(0x5eu, key);
+            sawReceive = true;
+        }
+    }
+    EXPECT_TRUE(sawSend && sawReceive);
+    EXPECT_EQ(0, std::memcmp(buffer, "port", 4));
+    closesocket(client);
+    closesocket(server);
+    CloseHandle(port);
+}
+
+TEST_P(TransportTest, WindowReceivesTheNetworkEventsOfItsSockets) {
+    MessageWindow window;
+    ASSERT_NE(nullptr, window.handle());
+    const UINT kMessage = WM_USER + 7;
+    sockaddr_in address;
+    SOCKET listener = tcp_listener(address);
+    ASSERT_EQ(0, WSAAsyncSelect(listener, window.handle(), kMessage, FD_ACCEPT | FD_READ | FD_WRITE | FD_CLOSE));
+    SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(0, connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    WORD error = 0xffff;
+    ASSERT_TRUE(window.wait_for_event(kMessage, listener, FD_ACCEPT, error));
+    EXPECT_EQ(0, error);
+    SOCKET server = accept(listener, nullptr, nullptr);
+    ASSERT_NE(INVALID_SOCKET, server);
+    // The accepted socket has the listening socket's selection: it can send, then data, then the close.
+    ASSERT_TRUE(window.wait_for_event(kMessage, server, FD_WRITE, error));
+    EXPECT_EQ(3, send(client, "abc", 3, 0));
+    ASSERT_TRUE(window.wait_for_event(kMessage, server, FD_READ, error));
+    char buffer[8];
+    EXPECT_EQ(3, recv(server, buffer, sizeof(buffer), 0));
+    closesocket(client);
+    ASSERT_TRUE(window.wait_for_event(kMessage, server, FD_CLOSE, error));
+    EXPECT_EQ(0, error);
+    closesocket(server);
+    closesocket(listener);
+}
+
+TEST_P(TransportTest, EventSelectionRecordsEventsUntilEnumerated) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    WSAEVENT event = WSACreateEvent();
+    ASSERT_EQ(0, WSAEventSelect(server, event, FD_READ | FD_CLOSE));
+    u_long off = 0;
+    EXPECT_EQ(SOCKET_ERROR, ioctlsocket(server, FIONBIO, &off));  // a selecting socket stays non-blocking
+    EXPECT_EQ(WSAEINVAL, WSAGetLastError());
+    EXPECT_EQ(2, send(client, "hi", 2, 0));
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &event, FALSE, 10000, FALSE));
+    WSANETWORKEVENTS events{};
+    ASSERT_EQ(0, WSAEnumNetworkEvents(server, event, &events));
+    EXPECT_EQ(FD_READ, events.lNetworkEvents);
+    EXPECT_EQ(WSA_WAIT_TIMEOUT, WSAWaitForMultipleEvents(1, &event, FALSE, 0, FALSE));  // reset by the enumeration
+    ASSERT_EQ(0, WSAEnumNetworkEvents(server, nullptr, &events));
+    EXPECT_EQ(0, events.lNetworkEvents);
+    char buffer[4];
+    EXPECT_EQ(2, recv(server, buffer, sizeof(buffer), 0));
+    closesocket(client);
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &event, FALSE, 10000, FALSE));
+    ASSERT_EQ(0, WSAEnumNetworkEvents(server, event, &events));
+    EXPECT_TRUE(events.lNetworkEvents & FD_CLOSE);
+    EXPECT_EQ(0, events.iErrorCode[FD_CLOSE_BIT]);
+    closesocket(server);
+    WSACloseEvent(event);
+}
+
+TEST_P(TransportTest, SelectReportsExactlyTheReadySocketsOfMany) {
+    const int kPairs = 24;
+    SOCKET clients[kPairs], servers[kPairs];
+    for (int i = 0; i < kPairs; ++i) ASSERT_NO_FATAL_FAILURE(tcp_pair(clients[i], servers[i]));
+    for (int i = 0; i < kPairs; i += 3) ASSERT_EQ(1, send(clients[i], "x", 1, 0));
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (int i = 0; i < kPairs; ++i) FD_SET(servers[i], &readable);
+    // Data sent on loopback is there at once, but allow the kernel a moment for all of it.
+    timeval wait{10, 0};
+    int ready = 0;
+    for (int attempt = 0; attempt < 50 && ready < (kPairs + 2) / 3; ++attempt) {
+        fd_set copy = readable;
+        ready = select(0, &copy, nullptr, nullptr, &wait);
+        if (ready == (kPairs + 2) / 3) {
+            for (int i = 0; i < kPairs; ++i) EXPECT_EQ(i % 3 == 0, FD_ISSET(servers[i], &copy) != 0) << i;
+        } else {
+            Sleep(10);
+        }
+    }
+    EXPECT_EQ((kPairs + 2) / 3, ready);
+    fd_set none;
+    FD_ZERO(&none);
+    timeval zero{0, 0};
+    EXPECT_EQ(SOCKET_ERROR, select(0, &none, nullptr, nullptr, &zero));  // no socket at all
+    EXPECT_EQ(WSAEINVAL, WSAGetLastError());
+    for (int i = 0; i < kPairs; ++i) {
+        closesocket(clients[i]);
+        closesocket(servers[i]);
+    }
+}
+
+TEST_P(TransportTest, AcceptExHandsTheConnectionAndItsFirstDataToTheAcceptingSocket) {
+    sockaddr_in address;
+    SOCKET listener = tcp_listener(address);
+    LPFN_ACCEPTEX acceptEx = nullptr;
+    LPFN_GETACCEPTEXSOCKADDRS getAddresses = nullptr;
+    GUID acceptId = WSAID_ACCEPTEX, addressesId = WSAID_GETACCEPTEXSOCKADDRS;
+    DWORD returned = 0;
+    ASSERT_EQ(0, WSAIoctl(listener, SIO_GET_EXTENSION_FUNCTION_POINTER, &acceptId, sizeof(acceptId), &acceptEx,
+                          sizeof(acceptEx), &returned, nullptr, nullptr));
+    ASSERT_EQ(0, WSAIoctl(listener, SIO_GET_EXTENSION_FUNCTION_POINTER, &addressesId, sizeof(addressesId),
+                          &getAddresses, sizeof(getAddresses), &returned, nullptr, nullptr));
+    GUID unknown = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+    void* nothing = nullptr;
+    EXPECT_EQ(SOCKET_ERROR, WSAIoctl(listener, SIO_GET_EXTENSION_FUNCTION_POINTER, &unknown, sizeof(unknown), &nothing,
+                                     sizeof(nothing), &returned, nullptr, nullptr));
+
+    SOCKET accepting = socket(AF_INET, SOCK_STREAM, 0);
+    char output[64 + 2 * (sizeof(sockaddr_in) + 16)] = {};
+    WSAOVERLAPPED overlapped{};
+    overlapped.hEvent = WSACreateEvent();
+    DWORD received = 0;
+    ASSERT_FALSE(acceptEx(listener, accepting, output, 64, sizeof(sockaddr_in) + 16, sizeof(sockaddr_in) + 16,
+                          &received, &overlapped));
+    ASSERT_EQ(static_cast<DWORD>(WSA_IO_PENDING), GetLastError());
+
+    SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(0, connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    EXPECT_EQ(5, send(client, "first", 5, 0));
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &overlapped.hEvent, TRUE, 10000, FALSE));
+    DWORD flags = 0;
+    ASSERT_TRUE(WSAGetOverlappedResult(listener, &overlapped, &received, TRUE, &flags)) << WSAGetLastError();
+    EXPECT_EQ(5u, received);
+    EXPECT_EQ(0, std::memcmp(output, "first", 5));
+
+    sockaddr *local = nullptr, *remote = nullptr;
+    int localLength = 0, remoteLength = 0;
+    getAddresses(output, 64, sizeof(sockaddr_in) + 16, sizeof(sockaddr_in) + 16, &local, &localLength, &remote,
+                 &remoteLength);
+    ASSERT_EQ(static_cast<int>(sizeof(sockaddr_in)), localLength);
+    ASSERT_EQ(static_cast<int>(sizeof(sockaddr_in)), remoteLength);
+    sockaddr_in clientName{};
+    int nameLength = sizeof(clientName);
+    ASSERT_EQ(0, getsockname(client, reinterpret_cast<sockaddr*>(&clientName), &nameLength));
+    EXPECT_EQ(clientName.sin_port, reinterpret_cast<sockaddr_in*>(remote)->sin_port);
+    EXPECT_EQ(address.sin_port, reinterpret_cast<sockaddr_in*>(local)->sin_port);
+
+    // The accepting handle now is the connection: it answers, and poll sees its data.
+    SOCKET listenerValue = listener;
+    ASSERT_EQ(0, setsockopt(accepting, SOL_SOCKET, SO_UPDATE_ACCEPT_CONTEXT, reinterpret_cast<char*>(&listenerValue),
+                            sizeof(listenerValue)));
+    EXPECT_EQ(4, send(accepting, "back", 4, 0));
+    EXPECT_EQ("back", receive_exactly(client, 4));
+    EXPECT_EQ(4, send(client, "more", 4, 0));
+    pollfd item{static_cast<int>(accepting), POLLIN, 0};
+    EXPECT_EQ(1, poll(&item, 1, 10000));
+    EXPECT_EQ("more", receive_exactly(accepting, 4));
+    WSACloseEvent(overlapped.hEvent);
+    closesocket(client);
+    closesocket(accepting);
+    closesocket(listener);
+}
+
+TEST_P(TransportTest, HandlesAreDescriptorsThatPollSeesReady) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    pollfd item{static_cast<int>(server), POLLIN, 0};
+    EXPECT_EQ(0, poll(&item, 1, 0));
+    EXPECT_EQ(3, send(client, "fd!", 3, 0));
+    ASSERT_EQ(1, poll(&item, 1, 10000));
+    EXPECT_TRUE(item.revents & POLLIN);
+    EXPECT_EQ("fd!", receive_exactly(server, 3));
+    closesocket(client);
+    closesocket(server);
+}
+
+TEST_P(TransportTest, DuplicatedSocketIsTheSameConnection) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    WSAPROTOCOL_INFOW info{};
+    ASSERT_EQ(0, WSADuplicateSocketW(server, GetCurrentProcessId(), &info)) << WSAGetLastError();
+    SOCKET copy = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0);
+    ASSERT_NE(INVALID_SOCKET, copy) << WSAGetLastError();
+    EXPECT_EQ(4, send(client, "twin", 4, 0));
+    EXPECT_EQ("twin", receive_exactly(copy, 4));
+    closesocket(server);
+    EXPECT_EQ(3, send(copy, "ok!", 3, 0));  // the duplicate outlives the original handle
+    EXPECT_EQ("ok!", receive_exactly(client, 3));
+    closesocket(copy);
+    closesocket(client);
+}
+
+TEST_P(TransportTest, TransmitFileSendsHeadFileAndTail) {
+    std::filesystem::create_directories(root_.file("drive_c/Temp"));
+    HANDLE file = CreateFileA("C:\\Temp\\payload.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, "file body", 9, &written, nullptr));
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    LPFN_TRANSMITFILE transmitFile = nullptr;
+    GUID id = WSAID_TRANSMITFILE;
+    DWORD returned = 0;
+    ASSERT_EQ(0, WSAIoctl(server, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &transmitFile,
+                          sizeof(transmitFile), &returned, nullptr, nullptr));
+    TRANSMIT_FILE_BUFFERS buffers{const_cast<char*>("<"), 1, const_cast<char*>(">"), 1};
+    ASSERT_TRUE(transmitFile(server, file, 0, 0, nullptr, &buffers, 0)) << GetLastError();
+    EXPECT_EQ("<file body>", receive_exactly(client, 11));
+    CloseHandle(file);
+    closesocket(client);
+    closesocket(server);
+}
+
+TEST_P(TransportTest, AddressTextsConvertBothWays) {
+    struct Case {
+        const char* text;
+        int result;
+        unsigned address;
+        unsigned port;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", 0, 0x7f000001, 0},
+        {"10.1.2.3:8080", 0, 0x0a010203, 8080},
+        {"256.1.1.1", WSAEINVAL, 0, 0},
+        {"1.2.3", WSAEINVAL, 0, 0},
+        {"1.2.3.4:70000", WSAEINVAL, 0, 0},
+        {"1.2.3.4x", WSAEINVAL, 0, 0},
+        {"", WSAEINVAL, 0, 0},
+    };
+    for (const Case& c : cases) {
+        sockaddr_in address{};
+        int length = sizeof(address);
+        int result = WSAStringToAddressA(const_cast<char*>(c.text), AF_INET, nullptr, reinterpret_cast<sockaddr*>(&address),
+                                         &length);
+        EXPECT_EQ(c.result, last_error_of(result)) << c.text;
+        if (c.result) continue;
+        EXPECT_EQ(c.address, ntohl(address.sin_addr.s_addr)) << c.text;
+        EXPECT_EQ(c.port, ntohs(address.sin_port)) << c.text;
+        char text[64];
+        DWORD textLength = sizeof(text);
+        ASSERT_EQ(0, WSAAddressToStringA(reinterpret_cast<sockaddr*>(&address), sizeof(address), nullptr, text,
+                                         &textLength));
+        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(strlen(c.text) + 1, textLength);
+        DWORD shortLength = 3;
+        EXPECT_EQ(SOCKET_ERROR, WSAAddressToStringA(reinterpret_cast<sockaddr*>(&address), sizeof(address), nullptr,
+                                                    text, &shortLength));
+        EXPECT_EQ(WSAEFAULT, WSAGetLastError());
+        EXPECT_EQ(strlen(c.text) + 1, shortLength);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stacks, TransportTest, ::testing::Values(Stack::Base, Stack::Layered), stack_name);
+
+}  // namespace

@@ -1,0 +1,94 @@
+// A second program for the Winsock tests: it starts Winsock in a process of its own (on the
+// machine root named by QUILLFENCE_ROOT) and reports what it saw on standard output.
+//   winsock_child catalog                  the catalog's entry names, in order
+//   winsock_child send <port> <text>       connects to 127.0.0.1:<port>, sends text
+//   winsock_child adopt <hex info> <text>  opens the duplicated socket described by info, sends text
+#include "passthru.h"
+
+#include <ws2spi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string narrow(const WCHAR* text) {
+    std::string out;
+    for (size_t i = 0; i < WSAPROTOCOL_LEN && text[i]; ++i) out += static_cast<char>(text[i]);
+    return out;
+}
+
+void report_layered_calls() {
+    HMODULE module = GetModuleHandleA("qfpassthru.dll");
+    long socketCalls = 0;
+    if (module) {
+        auto calls = reinterpret_cast<PassthruCallsFn>(reinterpret_cast<void*>(GetProcAddress(module, "passthru_calls")));
+        if (calls) socketCalls = calls(28) + calls(8);  // WSPSocket, WSPDuplicateSocket
+    }
+    printf("layered socket calls: %ld\n", socketCalls);
+}
+
+int send_text(SOCKET s, const char* text) {
+    int length = static_cast<int>(strlen(text));
+    if (send(s, text, length, 0) != length) {
+        printf("send failed: %d\n", WSAGetLastError());
+        return 1;
+    }
+    report_layered_calls();
+    closesocket(s);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        printf("WSAStartup failed\n");
+        return 1;
+    }
+    std::string mode = argv[1];
+    int result = 2;
+    if (mode == "catalog") {
+        DWORD size = 0;
+        int error = 0;
+        WSCEnumProtocols(nullptr, nullptr, &size, &error);
+        std::vector<WSAPROTOCOL_INFOW> entries(size / sizeof(WSAPROTOCOL_INFOW));
+        int count = WSCEnumProtocols(nullptr, entries.data(), &size, &error);
+        for (int i = 0; i < count; ++i) printf("%s\n", narrow(entries[i].szProtocol).c_str());
+        result = 0;
+    } else if (mode == "send" && argc == 4) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<u_short>(atoi(argv[2])));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+            printf("connect failed: %d\n", WSAGetLastError());
+            result = 1;
+        } else {
+            result = send_text(s, argv[3]);
+        }
+    } else if (mode == "adopt" && argc == 4 && strlen(argv[2]) == 2 * sizeof(WSAPROTOCOL_INFOW)) {
+        WSAPROTOCOL_INFOW info;
+        unsigned char* bytes = reinterpret_cast<unsigned char*>(&info);
+        for (size_t i = 0; i < sizeof(info); ++i) {
+            char pair[3] = {argv[2][2 * i], argv[2][2 * i + 1], 0};
+            bytes[i] = static_cast<unsigned char>(strtoul(pair, nullptr, 16));
+        }
+        SOCKET s = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0);
+        if (s == INVALID_SOCKET) {
+            printf("adopt failed: %d\n", WSAGetLastError());
+            result = 1;
+        } else {
+            result = send_text(s, argv[3]);
+        }
+    }
+    WSACleanup();
+    fflush(stdout);
+    return result;
+}

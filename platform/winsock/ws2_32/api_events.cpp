@@ -1,0 +1,92 @@
+// select, asynchronous selection, event selection and Winsock's event objects.
+#include "dispatch.h"
+
+using namespace qf::ws2;
+
+namespace {
+
+// The first socket named in any of the sets; the call goes to its provider.
+bool first_socket(fd_set* readfds, fd_set* writefds, fd_set* exceptfds, SOCKET& s) {
+    for (fd_set* set : {readfds, writefds, exceptfds}) {
+        if (set && set->fd_count > 0) {
+            s = set->fd_array[0];
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int WSAAPI select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const struct timeval* timeout) {
+    if (!ws2_started()) return fail(WSANOTINITIALISED);
+    for (fd_set* set : {readfds, writefds, exceptfds})
+        if (set && set->fd_count > FD_SETSIZE) return fail(WSAEINVAL);
+    SOCKET first = INVALID_SOCKET;
+    if (!first_socket(readfds, writefds, exceptfds, first)) return fail(WSAEINVAL);
+    Target t;
+    if (!resolve(first, t)) return SOCKET_ERROR;
+    int error = 0;
+    BlockingCall blocking(t.provider.get());
+    int result = t.provider->procs.lpWSPSelect(nfds, readfds, writefds, exceptfds, timeout, &error);
+    if (result == SOCKET_ERROR) return fail(error);
+    return result;
+}
+
+extern "C" int WSAAPI WSAAsyncSelect(SOCKET s, HWND hWnd, u_int wMsg, LONG lEvent) {
+    Target t;
+    if (!resolve(s, t)) return SOCKET_ERROR;
+    int error = 0;
+    if (t.provider->procs.lpWSPAsyncSelect(s, hWnd, wMsg, lEvent, &error) != 0) return fail(error);
+    return 0;
+}
+
+extern "C" int WSAAPI WSAEventSelect(SOCKET s, WSAEVENT hEventObject, LONG lNetworkEvents) {
+    Target t;
+    if (!resolve(s, t)) return SOCKET_ERROR;
+    int error = 0;
+    if (t.provider->procs.lpWSPEventSelect(s, hEventObject, lNetworkEvents, &error) != 0) return fail(error);
+    return 0;
+}
+
+extern "C" int WSAAPI WSAEnumNetworkEvents(SOCKET s, WSAEVENT hEventObject, LPWSANETWORKEVENTS lpNetworkEvents) {
+    Target t;
+    if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!lpNetworkEvents) return fail(WSAEFAULT);
+    int error = 0;
+    if (t.provider->procs.lpWSPEnumNetworkEvents(s, hEventObject, lpNetworkEvents, &error) != 0) return fail(error);
+    return 0;
+}
+
+extern "C" WSAEVENT WSAAPI WSACreateEvent(void) {
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // manual reset, not signalled
+    if (!event) SetLastError(WSA_NOT_ENOUGH_MEMORY);
+    return event;
+}
+
+extern "C" BOOL WSAAPI WSACloseEvent(WSAEVENT hEvent) {
+    if (CloseHandle(hEvent)) return TRUE;
+    SetLastError(WSA_INVALID_HANDLE);
+    return FALSE;
+}
+
+extern "C" BOOL WSAAPI WSASetEvent(WSAEVENT hEvent) {
+    if (SetEvent(hEvent)) return TRUE;
+    SetLastError(WSA_INVALID_HANDLE);
+    return FALSE;
+}
+
+extern "C" BOOL WSAAPI WSAResetEvent(WSAEVENT hEvent) {
+    if (ResetEvent(hEvent)) return TRUE;
+    SetLastError(WSA_INVALID_HANDLE);
+    return FALSE;
+}
+
+extern "C" DWORD WSAAPI WSAWaitForMultipleEvents(DWORD cEvents, const WSAEVENT* lphEvents, BOOL fWaitAll,
+                                                 DWORD dwTimeout, BOOL fAlertable) {
+    if (cEvents == 0 || cEvents > WSA_MAXIMUM_WAIT_EVENTS || !lphEvents) {
+        SetLastError(WSA_INVALID_PARAMETER);
+        return WSA_WAIT_FAILED;
+    }
+    return WaitForMultipleObjectsEx(cEvents, lphEvents, fWaitAll, dwTimeout, fAlertable);
+}

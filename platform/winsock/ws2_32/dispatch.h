@@ -1,0 +1,43 @@
+// How an application call reaches the provider that owns a socket.
+#pragma once
+
+#include "providers.h"
+#include "socket_table.h"
+
+namespace qf::ws2 {
+
+struct Target {
+    std::shared_ptr<LoadedProvider> provider;
+    SocketRecord record;
+};
+
+// Sets the Winsock error (WSAGetLastError) and returns SOCKET_ERROR.
+inline int fail(int error) {
+    SetLastError(static_cast<DWORD>(error));
+    return SOCKET_ERROR;
+}
+
+// The provider that answers calls on s: the one that made it, else the provider of the catalog
+// entry it was registered for. False with the error set (WSANOTINITIALISED, WSAENOTSOCK, ...).
+bool resolve(SOCKET s, Target& target);
+
+// Records that provider made s for the application (after WSPSocket, WSPAccept, WSPJoinLeaf); a
+// handle the provider did not register is taken as a base socket of catalogEntryId.
+void adopt(SOCKET s, const std::shared_ptr<LoadedProvider>& provider, DWORD catalogEntryId);
+
+// Marks the calling thread as inside a potentially blocking call of provider (for
+// WSACancelBlockingCall) for the lifetime of the object.
+class BlockingCall {
+public:
+    explicit BlockingCall(LoadedProvider* provider);
+    ~BlockingCall();
+    BlockingCall(const BlockingCall&) = delete;
+    BlockingCall& operator=(const BlockingCall&) = delete;
+
+private:
+    LoadedProvider* previous_;
+};
+
+LoadedProvider* blocking_provider();
+
+}  // namespace qf::ws2
