@@ -9,7 +9,7 @@ namespace qf {
 
 // The base provider's identifier and library path in the catalog.
 extern const GUID kBaseProviderId;
-extern const WCHAR kBaseProviderPath[];
+extern const WCHAR kBaseProviderPath[32];  // "%SystemRoot%\\system32\\qfafd.dll"
 
 // Installs the base provider's TCP, UDP and raw IPv4 entries unless the catalog has them already.
 // False, with a sentence in error, on failure.

@@ -35,8 +35,9 @@ int bit_index(LONG event) {
 }  // namespace
 
 Provider& provider() {
-    static Provider* instance = new Provider;
-    return *instance;
+    // Lives in the library: gone with it when the runtime unloads the provider.
+    static Provider instance;
+    return instance;
 }
 
 void watch_socket(BaseSocket& socket) {

@@ -9,7 +9,7 @@
 namespace qf {
 
 const GUID kBaseProviderId = {0x5a1d0e5b, 0x7c2e, 0x4f43, {0x9e, 0x1a, 0x3f, 0x0a, 0xfd, 0x00, 0x00, 0x01}};
-const WCHAR kBaseProviderPath[] = u"%SystemRoot%\\system32\\qfafd.dll";
+const WCHAR kBaseProviderPath[32] = u"%SystemRoot%\\system32\\qfafd.dll";
 
 namespace {
 

@@ -38,11 +38,11 @@ void widen_info(const WSAPROTOCOL_INFOA& from, WSAPROTOCOL_INFOW& to) {
 extern "C" int WSAAPI WSAGetLastError(void) { return static_cast<int>(GetLastError()); }
 extern "C" void WSAAPI WSASetLastError(int iError) { SetLastError(static_cast<DWORD>(iError)); }
 
-// Cancels the blocking call the calling thread is in (from an APC or a blocking hook); Winsock 2
-// itself has no blocking hooks, so without such a call there is nothing to cancel.
+// Cancels the blocking call the calling thread is in (from an APC or a blocking hook). The
+// provider the thread called last answers, with WSAEINVAL when it has nothing to cancel.
 extern "C" int WSAAPI WSACancelBlockingCall(void) {
     if (!ws2_started()) return fail(WSANOTINITIALISED);
-    LoadedProvider* provider = blocking_provider();
+    std::shared_ptr<LoadedProvider> provider = cancel_target();
     if (!provider) return fail(WSAEINVAL);
     int error = 0;
     if (provider->procs.lpWSPCancelBlockingCall(&error) != 0) return fail(error);

@@ -89,6 +89,7 @@ extern "C" SOCKET WSAAPI WSASocketW(int af, int type, int protocol, LPWSAPROTOCO
         CreationScope scope;
         s = provider->procs.lpWSPSocket(af, type, protocol, &info, g, dwFlags, &error);
     }
+    note_called(provider);
     if (s == INVALID_SOCKET) return fail_socket(error ? error : WSAENOBUFS);
     adopt(s, provider, entry.info.dwCatalogEntryId);
     return s;
@@ -114,7 +115,7 @@ extern "C" SOCKET WSAAPI WSAAccept(SOCKET s, struct sockaddr* addr, LPINT addrle
     SOCKET accepted;
     {
         CreationScope scope;
-        BlockingCall blocking(t.provider.get());
+        BlockingCall blocking(t.provider);
         accepted = t.provider->procs.lpWSPAccept(s, addr, addrlen, lpfnCondition, dwCallbackData, &error);
     }
     if (accepted == INVALID_SOCKET) return fail_socket(error);
@@ -134,7 +135,7 @@ extern "C" SOCKET WSAAPI WSAJoinLeaf(SOCKET s, const struct sockaddr* name, int 
     SOCKET leaf;
     {
         CreationScope scope;
-        BlockingCall blocking(t.provider.get());
+        BlockingCall blocking(t.provider);
         leaf = t.provider->procs.lpWSPJoinLeaf(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, dwFlags,
                                                &error);
     }
@@ -148,7 +149,7 @@ extern "C" int WSAAPI WSAConnect(SOCKET s, const struct sockaddr* name, int name
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     int error = 0;
-    BlockingCall blocking(t.provider.get());
+    BlockingCall blocking(t.provider);
     if (t.provider->procs.lpWSPConnect(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, &error) != 0)
         return fail(error);
     return 0;

@@ -4,6 +4,7 @@
 namespace qf::ws2 {
 namespace {
 thread_local LoadedProvider* inBlockingCall = nullptr;
+thread_local std::weak_ptr<LoadedProvider> lastCalled;
 }
 
 bool resolve(SOCKET s, Target& target) {
@@ -17,6 +18,7 @@ bool resolve(SOCKET s, Target& target) {
     }
     if (target.record.owner) {
         target.provider = target.record.owner;
+        note_called(target.provider);
         return true;
     }
     wscat::CatalogEntry entry;
@@ -28,6 +30,7 @@ bool resolve(SOCKET s, Target& target) {
         fail(error);
         return false;
     }
+    note_called(target.provider);
     return true;
 }
 
@@ -40,8 +43,16 @@ void adopt(SOCKET s, const std::shared_ptr<LoadedProvider>& provider, DWORD cata
     table_set_owner(s, record.generation, provider);
 }
 
-BlockingCall::BlockingCall(LoadedProvider* provider) : previous_(inBlockingCall) { inBlockingCall = provider; }
+BlockingCall::BlockingCall(const std::shared_ptr<LoadedProvider>& provider) : previous_(inBlockingCall) {
+    inBlockingCall = provider.get();
+    lastCalled = provider;
+}
 BlockingCall::~BlockingCall() { inBlockingCall = previous_; }
-LoadedProvider* blocking_provider() { return inBlockingCall; }
+
+void note_called(const std::shared_ptr<LoadedProvider>& provider) { lastCalled = provider; }
+
+// Inside a blocking call (an APC or a hook on this thread) that call's provider; otherwise the
+// provider this thread called last.
+std::shared_ptr<LoadedProvider> cancel_target() { return lastCalled.lock(); }
 
 }  // namespace qf::ws2

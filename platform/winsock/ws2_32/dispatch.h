@@ -29,7 +29,7 @@ void adopt(SOCKET s, const std::shared_ptr<LoadedProvider>& provider, DWORD cata
 // WSACancelBlockingCall) for the lifetime of the object.
 class BlockingCall {
 public:
-    explicit BlockingCall(LoadedProvider* provider);
+    explicit BlockingCall(const std::shared_ptr<LoadedProvider>& provider);
     ~BlockingCall();
     BlockingCall(const BlockingCall&) = delete;
     BlockingCall& operator=(const BlockingCall&) = delete;
@@ -38,6 +38,9 @@ private:
     LoadedProvider* previous_;
 };
 
-LoadedProvider* blocking_provider();
+// Remembers the provider the calling thread used last.
+void note_called(const std::shared_ptr<LoadedProvider>& provider);
+// The provider WSACancelBlockingCall asks; null when the thread has called none.
+std::shared_ptr<LoadedProvider> cancel_target();
 
 }  // namespace qf::ws2

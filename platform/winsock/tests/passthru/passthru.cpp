@@ -73,8 +73,8 @@ struct State {
 };
 
 State& state() {
-    static State* instance = new State;
-    return *instance;
+    static State instance;  // gone with the library when the runtime unloads it
+    return instance;
 }
 
 int fail(LPINT lpErrno, int error) {
