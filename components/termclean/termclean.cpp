@@ -18,6 +18,7 @@
 
 #include "termclean_span.h"
 #include "termscan_automaton.h"
+#include "termscan_text.h"
 
 using termscan::Automaton;
 using termscan::Dfa;
@@ -58,9 +59,10 @@ private:
 uint32_t join(WORD low, WORD high) { return static_cast<uint32_t>(low) | static_cast<uint32_t>(high) << 16; }
 
 /* Reads one chunk with one automaton, from `state` (a state offset), collecting the spans of its
- * matches; returns the state after the chunk. */
+ * matches; returns the state after the chunk. *wordGoesOn is set when a match runs to the chunk's
+ * end inside a word that the next chunk may continue. */
 uint32_t clean_part(const Automaton& automaton, const Dfa& dfa, uint32_t state, bool continued,
-                    const unsigned char* data, size_t length, Spans& spans) {
+                    const unsigned char* data, size_t length, Spans& spans, bool* wordGoesOn) {
     const termclean::ChunkStart before{continued, continued && dfa.previous_was_word(state)};
     auto mark = [&](uint32_t pattern, size_t end) {
         const size_t start = termclean::match_start(automaton.patterns()[pattern], data, end, before);
@@ -72,7 +74,15 @@ uint32_t clean_part(const Automaton& automaton, const Dfa& dfa, uint32_t state, 
             const termscan::MatchEnd* ends;
             size_t n;
             dfa.accepts(state, &ends, &n);
-            for (size_t k = 0; k < n; ++k) mark(ends[k].pattern, ends[k].endedBefore ? i : i + 1);
+            for (size_t k = 0; k < n; ++k) {
+                size_t end = ends[k].endedBefore ? i : i + 1;
+                if (automaton.patterns()[ends[k].pattern].trailWild && !ends[k].endedBefore) {
+                    // Reported where its text ends: the match takes the rest of the word.
+                    while (end < length && termscan::is_word_char(data[end])) ++end;
+                    if (end == length) *wordGoesOn = true;
+                }
+                mark(ends[k].pattern, end);
+            }
         }
     }
     const uint32_t* pending;
@@ -84,7 +94,7 @@ uint32_t clean_part(const Automaton& automaton, const Dfa& dfa, uint32_t state, 
 
 /* Cleans with one table; *saved is the carried state (index + 1, 0 for none), updated. */
 void clean_table(const Automaton* automaton, bool restore, uint32_t* saved, const unsigned char* data,
-                 size_t length, Spans& spans) {
+                 size_t length, Spans& spans, bool* wordGoesOn) {
     if (!automaton || automaton->parts().empty()) {
         *saved = 0;
         return;
@@ -94,11 +104,12 @@ void clean_table(const Automaton* automaton, bool restore, uint32_t* saved, cons
         const Dfa& dfa = *parts[0];
         const bool continued = restore && *saved != 0 && *saved <= dfa.state_count();
         const uint32_t start = continued ? dfa.state_at(*saved - 1) : dfa.start();
-        const uint32_t last = clean_part(*automaton, dfa, start, continued, data, length, spans);
+        const uint32_t last = clean_part(*automaton, dfa, start, continued, data, length, spans, wordGoesOn);
         *saved = dfa.index_of(last) + 1;
         return;
     }
-    for (const auto& part : parts) clean_part(*automaton, *part, part->start(), false, data, length, spans);
+    for (const auto& part : parts)
+        clean_part(*automaton, *part, part->start(), false, data, length, spans, wordGoesOn);
     *saved = 0;
 }
 
@@ -116,23 +127,32 @@ extern "C" int termclean_process(char* data, DWORD length, const TermSlot* topic
         if (nTopics) a = termscan::automaton_for(topics, nTopics, '*', termscan::Mode::Content);
         if (nWords) b = termscan::automaton_for(words, nWords, '*', termscan::Mode::Content);
 
-        WORD tag = static_cast<WORD>((a ? a->tag() : 0) * 31u + (b ? b->tag() : 0) * 7u + 1u);
+        // Word 5: which compilations the carried states belong to (15 bits), and whether the
+        // previous chunk ended inside a word that a match is cleaning (top bit).
+        WORD tag = static_cast<WORD>(((a ? a->tag() : 0) * 31u + (b ? b->tag() : 0) * 7u + 1u) & 0x7FFF);
         if (tag == 0) tag = 1;
-        const bool restore = *state5 == tag;
+        const bool restore = (*state5 & 0x7FFF) == tag;
+        const bool wordWentOn = restore && (*state5 & 0x8000) != 0;
         uint32_t savedA = join(*state1, *state2);
         uint32_t savedB = join(*state3, *state4);
 
         const auto* bytes = reinterpret_cast<const unsigned char*>(data);
         Spans spans;
-        clean_table(a.get(), restore, &savedA, bytes, length, spans);
-        clean_table(b.get(), restore, &savedB, bytes, length, spans);
+        bool wordGoesOn = false;
+        if (wordWentOn) {
+            size_t run = 0;
+            while (run < length && termscan::is_word_char(bytes[run])) ++run;
+            spans.add(0, run);
+            wordGoesOn = run == length;  // the whole chunk was more of that word
+        }
+        clean_table(a.get(), restore, &savedA, bytes, length, spans, &wordGoesOn);
+        clean_table(b.get(), restore, &savedB, bytes, length, spans, &wordGoesOn);
         spans.apply(data);
-
         *state1 = static_cast<WORD>(savedA & 0xFFFF);
         *state2 = static_cast<WORD>(savedA >> 16);
         *state3 = static_cast<WORD>(savedB & 0xFFFF);
         *state4 = static_cast<WORD>(savedB >> 16);
-        *state5 = tag;
+        *state5 = static_cast<WORD>(tag | (wordGoesOn ? 0x8000 : 0));
         return 1;
     } catch (const std::bad_alloc&) {
         return 0;

@@ -68,7 +68,11 @@ struct Builder {
         if (!n.next.empty() || n.spaceLoop) out.push_back(code(kNode, node));
         for (uint32_t id : n.ends) {
             const Pattern& p = patterns[id];
-            if (!p.needRight)
+            // A trailing wildcard after a word start: the word's end is bound to come (a
+            // non-word byte or the text's end) and the entry cannot start again in the same
+            // word, so the match counts at once. Waiting for the word's end would multiply the
+            // states by those of every entry still open inside the word.
+            if (!p.needRight || (p.trailWild && p.needLeft))
                 out.push_back(code(kAcceptNow, id));
             else
                 out.push_back(code(p.trailWild ? kPendingLoop : kPendingOnce, id));
