@@ -46,42 +46,45 @@ const ProtocolBlock* protocol_of_port(WORD port) {
 int check_protocol(const FilterTarget& target) {
     const ProtocolBlock* protocol = protocol_of_port(target.port);
     if (!protocol || g_filterPolicy.*(protocol->flag) == 0) return 1;
-    filter_log(FILTER_KIND_DENY, target.port, protocol->line, target.text);
+    char text[FILTER_ADDRESS_TEXT_SIZE];
+    filter_target_text(target, text);
+    filter_log(FILTER_KIND_DENY, target.port, protocol->line, text);
     filter_alert(FILTER_CAPTION, protocol->alert);
     return 0;
 }
 
 // An address seen before: its status decides.
 int check_known_address(const FilterTarget& target, const AddressRecord& address) {
-    switch (address.status) {
-    case ADDRESS_STATUS_DISALLOWED:
-        filter_log_site(FILTER_KIND_DENY, target.port, address.hostName, target.text,
+    if (address.status != ADDRESS_STATUS_DISALLOWED && address.status != ADDRESS_STATUS_UNCHANGED) return 1;
+    char text[FILTER_ADDRESS_TEXT_SIZE];
+    filter_target_text(target, text);
+    if (address.status == ADDRESS_STATUS_DISALLOWED) {
+        filter_log_site(FILTER_KIND_DENY, target.port, address.hostName, text,
                         "disallowed content encountered previously.");
         return 0;
-    case ADDRESS_STATUS_UNCHANGED:
-        filter_log_site(FILTER_KIND_ALLOW, target.port, address.hostName, target.text, "allow list.");
-        return 1;
-    default:
-        return 1;
     }
+    filter_log_site(FILTER_KIND_ALLOW, target.port, address.hostName, text, "allow list.");
+    return 1;
 }
 
 // A new address: the site lists decide, and the address gets its record.
 int check_new_address(const FilterTarget& target) {
     FilterPolicy& p = g_filterPolicy;
-    if (filter_name_in(target.text, p.unchangedSites, p.unchangedSiteCount)) {
+    char text[FILTER_ADDRESS_TEXT_SIZE];
+    filter_target_text(target, text);
+    if (filter_name_in(text, p.unchangedSites, p.unchangedSiteCount)) {
         addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_UNCHANGED, "", ADDRESS_CLEAN_NO);
-        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - leave unchanged.", target.text);
+        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - leave unchanged.", text);
         return 1;
     }
-    if (filter_name_in(target.text, p.cleaningSites, p.cleaningSiteCount)) {
+    if (filter_name_in(text, p.cleaningSites, p.cleaningSiteCount)) {
         addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_ALWAYS);
-        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - always apply cleaning.", target.text);
+        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - always apply cleaning.", text);
         return 1;
     }
-    if (filter_name_in(target.text, p.disallowedSites, p.disallowedSiteCount)) {
+    if (filter_name_in(text, p.disallowedSites, p.disallowedSiteCount)) {
         addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_DISALLOWED, "", ADDRESS_CLEAN_NO);
-        filter_log(FILTER_KIND_DENY, target.port, "%s; disallow list.", target.text);
+        filter_log(FILTER_KIND_DENY, target.port, "%s; disallow list.", text);
         return 0;
     }
     addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_NO);
@@ -97,7 +100,7 @@ int filter_check_connect(SOCKET socket, const struct sockaddr* target) {
     const FilterTarget t = filter_read_target(target);
     if (!check_protocol(t)) return 0;
     // Only IPv4 addresses are kept in the address table.
-    if (!t.ipv4) return 1;
+    if (!t.ipv4()) return 1;
     AddressRecord* address = nullptr;
     if (addrrec_retrieve(p.addresses, p.addressCount, t.address, &address) == 1)
         return check_known_address(t, *address);
@@ -137,7 +140,7 @@ int filter_register_socket(SOCKET socket, const struct sockaddr* target) {
     // A reconnect replaces whatever the socket was inspected as before, also when the new target
     // is not inspected at all.
     sockrec_delete(p.sockets, &p.socketCount, socket);
-    if (!t.ipv4) return 1;
+    if (!t.ipv4()) return 1;
     AddressRecord* address = nullptr;
     if (addrrec_retrieve(p.addresses, p.addressCount, t.address, &address) == 1 &&
         address->status == ADDRESS_STATUS_UNCHANGED)

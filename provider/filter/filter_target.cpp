@@ -19,15 +19,22 @@ FilterTarget filter_read_target(const struct sockaddr* target) {
     memcpy(&family, bytes, sizeof family);
     if (family != AF_INET && family != AF_INET6) return result;
 
+    result.family = family;
     u_short port;
     memcpy(&port, bytes + kPortOffset, sizeof port);
     result.port = ntohs(port);
-    if (family == AF_INET) {
-        result.ipv4 = true;
+    if (family == AF_INET)
         memcpy(&result.address, bytes + kAddressOffset, sizeof result.address);
-        filter_address_text(result.address, result.text);
-    } else {
-        filter_address6_text(bytes + kAddress6Offset, result.text);
-    }
+    else
+        memcpy(result.address6, bytes + kAddress6Offset, sizeof result.address6);
     return result;
+}
+
+void filter_target_text(const FilterTarget& target, char* text) {
+    if (target.family == AF_INET)
+        filter_address_text(target.address, text);
+    else if (target.family == AF_INET6)
+        filter_address6_text(target.address6, text);
+    else
+        text[0] = 0;
 }
