@@ -5,6 +5,7 @@
 
 #include <poll.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -444,6 +445,29 @@ TEST_P(TransportTest, DuplicatedSocketIsTheSameConnection) {
     EXPECT_EQ(3, send(copy, "ok!", 3, 0));  // the duplicate outlives the original handle
     EXPECT_EQ("ok!", receive_exactly(client, 3));
     closesocket(copy);
+    closesocket(client);
+}
+
+TEST_P(TransportTest, AnotherProcessTakesADuplicatedSocket) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    WSAPROTOCOL_INFOW info{};
+    ASSERT_EQ(0, WSADuplicateSocketW(server, GetCurrentProcessId() + 1, &info)) << WSAGetLastError();
+    std::string hex;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&info);
+    for (size_t i = 0; i < sizeof(info); ++i) {
+        char pair[3];
+        snprintf(pair, sizeof(pair), "%02x", bytes[i]);
+        hex += pair;
+    }
+    FILE* child = popen((std::string(WINSOCK_CHILD) + " adopt " + hex + " handed-over").c_str(), "r");
+    ASSERT_NE(nullptr, child);
+    std::string output;
+    char line[256];
+    while (fgets(line, sizeof(line), child)) output += line;
+    EXPECT_EQ(0, pclose(child)) << output;
+    EXPECT_EQ("handed-over", receive_exactly(client, 11));
+    closesocket(server);
     closesocket(client);
 }
 
