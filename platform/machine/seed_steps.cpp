@@ -1,5 +1,6 @@
 // The seeding steps, in order. A new part of the machine is one more line here.
 #include "seed_steps.h"
+#include "winsock_seed.h"
 
 namespace qf {
 
@@ -10,6 +11,7 @@ const SeedStepEntry kSeedSteps[] = {
     {"topic word dictionary", seed_word_dictionary},
     {"topic list", seed_topic_list},
     {"settings stores", seed_settings_stores},
+    {"Winsock catalog", seed_winsock_catalog},
 };
 
 const int kSeedStepCount = sizeof(kSeedSteps) / sizeof(kSeedSteps[0]);
