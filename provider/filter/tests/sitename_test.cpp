@@ -130,6 +130,27 @@ TEST_F(SiteNameTest, ASocketConnectedToTheNameServerKeepsItsRecord) {
     EXPECT_NE(addressRecord("192.0.2.41"), nullptr);
 }
 
+// On a stream, each DNS message travels behind its two-byte length.
+TEST_F(SiteNameTest, StreamMessagesBehindTheirLengthAreInspectedToo) {
+    auto framed = [](const std::string& message) {
+        std::string m;
+        put16(m, static_cast<uint16_t>(message.size()));
+        return m + message;
+    };
+    const SOCKET s = 9;
+    ASSERT_EQ(connect(s, kNameServer, 53), 1);
+    const std::string query = framed(dns_query("www.badsite.example"));
+    const Data sent = send(s, query);
+    EXPECT_EQ(sent.verdict, 1);
+    EXPECT_EQ(sent.bytes.substr(0, 2), query.substr(0, 2));
+    EXPECT_NE(sent.bytes, query);
+    EXPECT_EQ(newLog(), (std::vector<LogLine>{{"BLOCK", 53, "Violation in site name (www.badsite.example)"}}));
+
+    EXPECT_EQ(recv(s, framed(dns_answer("www.example.org", {"192.0.2.42"}))).verdict, 1);
+    ASSERT_NE(addressRecord("192.0.2.42"), nullptr);
+    EXPECT_STREQ(addressRecord("192.0.2.42")->hostName, "www.example.org");
+}
+
 TEST_F(SiteNameTest, OtherDatagramsAreScannedButNeverChanged) {
     const std::string text = std::string("chat: ") + kWord + " and " + kPhrase;
     EXPECT_EQ(sendto(1, text, "192.0.2.60", 9999), text);
