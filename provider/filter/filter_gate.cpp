@@ -67,25 +67,33 @@ int check_known_address(const FilterTarget& target, const AddressRecord& address
     return 1;
 }
 
-// A new address: the site lists decide, and the address gets its record.
+// A new address: the first site list that holds its text decides, and the address gets its
+// record.
 int check_new_address(const FilterTarget& target) {
     FilterPolicy& p = g_filterPolicy;
+    const struct {
+        const TermSlot* table;
+        INT count;
+        WORD status;
+        WORD cleaning;
+        const char* kind;
+        const char* line;
+        int verdict;
+    } lists[] = {
+        {p.unchangedSites, p.unchangedSiteCount, ADDRESS_STATUS_UNCHANGED, ADDRESS_CLEAN_NO, FILTER_KIND_ALLOW,
+         "%s; allow list - leave unchanged.", 1},
+        {p.cleaningSites, p.cleaningSiteCount, ADDRESS_STATUS_INSPECT, ADDRESS_CLEAN_ALWAYS, FILTER_KIND_ALLOW,
+         "%s; allow list - always apply cleaning.", 1},
+        {p.disallowedSites, p.disallowedSiteCount, ADDRESS_STATUS_DISALLOWED, ADDRESS_CLEAN_NO, FILTER_KIND_DENY,
+         "%s; disallow list.", 0},
+    };
     char text[FILTER_ADDRESS_TEXT_SIZE];
     filter_target_text(target, text);
-    if (filter_name_in(text, p.unchangedSites, p.unchangedSiteCount)) {
-        addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_UNCHANGED, "", ADDRESS_CLEAN_NO);
-        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - leave unchanged.", text);
-        return 1;
-    }
-    if (filter_name_in(text, p.cleaningSites, p.cleaningSiteCount)) {
-        addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_ALWAYS);
-        filter_log(FILTER_KIND_ALLOW, target.port, "%s; allow list - always apply cleaning.", text);
-        return 1;
-    }
-    if (filter_name_in(text, p.disallowedSites, p.disallowedSiteCount)) {
-        addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_DISALLOWED, "", ADDRESS_CLEAN_NO);
-        filter_log(FILTER_KIND_DENY, target.port, "%s; disallow list.", text);
-        return 0;
+    for (const auto& list : lists) {
+        if (!filter_name_in(text, list.table, list.count)) continue;
+        addrrec_add(p.addresses, &p.addressCount, target.address, list.status, "", list.cleaning);
+        filter_log(list.kind, target.port, list.line, text);
+        return list.verdict;
     }
     addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_NO);
     return 1;

@@ -13,7 +13,7 @@ const WORD kWebPort = 80;
 // Most characters of a request target that a "FETCH" line shows.
 const size_t kTargetMax = 80;
 
-bool begins_with(const char* data, DWORD length, const char* prefix) {
+bool begins_with(const char* data, size_t length, const char* prefix) {
     size_t n = strlen(prefix);
     return length >= n && memcmp(data, prefix, n) == 0;
 }
@@ -41,8 +41,7 @@ bool is_web_request(const char* data, DWORD length) {
     const void* cr = memchr(data, '\r', length);
     if (!cr) return false;
     size_t line = static_cast<const char*>(cr) - data;
-    return (begins_with(data, static_cast<DWORD>(line), "POST") || begins_with(data, static_cast<DWORD>(line), "GET")) &&
-           contains(data, line, "HTTP");
+    return (begins_with(data, line, "POST") || begins_with(data, line, "GET")) && contains(data, line, "HTTP");
 }
 
 // The value of the first "Host:" header (capital H; the rest of the name in any case), taken
