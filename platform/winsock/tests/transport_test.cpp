@@ -448,6 +448,160 @@ TEST_P(TransportTest, DuplicatedSocketIsTheSameConnection) {
     closesocket(client);
 }
 
+TEST_P(TransportTest, OverlappedDatagramReportsItsSender) {
+    sockaddr_in first, second;
+    SOCKET a = udp_socket(first);
+    SOCKET b = udp_socket(second);
+    char buffer[32];
+    WSABUF wsabuf{sizeof(buffer), buffer};
+    sockaddr_in from{};
+    int fromLength = sizeof(from);
+    WSAOVERLAPPED overlapped{};
+    overlapped.hEvent = WSACreateEvent();
+    DWORD count = 0, flags = 0;
+    ASSERT_EQ(SOCKET_ERROR, WSARecvFrom(b, &wsabuf, 1, &count, &flags, reinterpret_cast<sockaddr*>(&from), &fromLength,
+                                        &overlapped, nullptr));
+    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    WSABUF out{7, const_cast<char*>("gram!!!")};
+    WSAOVERLAPPED sending{};
+    sending.hEvent = WSACreateEvent();
+    int result = WSASendTo(a, &out, 1, &count, 0, reinterpret_cast<sockaddr*>(&second), sizeof(second), &sending, nullptr);
+    if (result == SOCKET_ERROR) {
+        ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    }
+    ASSERT_TRUE(WSAGetOverlappedResult(a, &sending, &count, TRUE, &flags));
+    EXPECT_EQ(7u, count);
+    ASSERT_TRUE(WSAGetOverlappedResult(b, &overlapped, &count, TRUE, &flags));
+    EXPECT_EQ(7u, count);
+    EXPECT_EQ(0, std::memcmp(buffer, "gram!!!", 7));
+    EXPECT_EQ(first.sin_port, from.sin_port);
+    WSACloseEvent(overlapped.hEvent);
+    WSACloseEvent(sending.hEvent);
+    closesocket(a);
+    closesocket(b);
+}
+
+int CALLBACK accept_condition(LPWSABUF callerId, LPWSABUF, LPQOS, LPQOS, LPWSABUF calleeId, LPWSABUF, GROUP*,
+                              DWORD_PTR verdict) {
+    if (!callerId || callerId->len < sizeof(sockaddr_in) || !calleeId) return CF_REJECT;
+    return static_cast<int>(verdict);
+}
+
+TEST_P(TransportTest, AcceptConditionRejectsDefersAndAccepts) {
+    sockaddr_in address;
+    SOCKET listener = tcp_listener(address);
+    SOCKET rejected = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(0, connect(rejected, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    EXPECT_EQ(INVALID_SOCKET, WSAAccept(listener, nullptr, nullptr, accept_condition, CF_REJECT));
+    EXPECT_EQ(WSAECONNREFUSED, WSAGetLastError());
+
+    SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(0, connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    EXPECT_EQ(INVALID_SOCKET, WSAAccept(listener, nullptr, nullptr, accept_condition, CF_DEFER));
+    EXPECT_EQ(WSATRY_AGAIN, WSAGetLastError());
+    sockaddr_in peer{};
+    int peerLength = sizeof(peer);
+    SOCKET server = WSAAccept(listener, reinterpret_cast<sockaddr*>(&peer), &peerLength, accept_condition, CF_ACCEPT);
+    ASSERT_NE(INVALID_SOCKET, server) << WSAGetLastError();
+    sockaddr_in clientName{};
+    int nameLength = sizeof(clientName);
+    ASSERT_EQ(0, getsockname(client, reinterpret_cast<sockaddr*>(&clientName), &nameLength));
+    EXPECT_EQ(clientName.sin_port, peer.sin_port);  // the deferred connection, not a new one
+    EXPECT_EQ(3, send(client, "def", 3, 0));
+    EXPECT_EQ("def", receive_exactly(server, 3));
+    for (SOCKET s : {rejected, client, server, listener}) closesocket(s);
+}
+
+TEST_P(TransportTest, SocketOptionsKeepWindowsShapesAndRefuseTheUnknown) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    LINGER linger{1, 7};
+    ASSERT_EQ(0, setsockopt(server, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&linger), sizeof(linger)));
+    LINGER back{};
+    int length = sizeof(back);
+    ASSERT_EQ(0, getsockopt(server, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&back), &length));
+    EXPECT_EQ(1, back.l_onoff);
+    EXPECT_EQ(7, back.l_linger);
+    EXPECT_EQ(static_cast<int>(sizeof(LINGER)), length);
+    char yes = 1;  // Windows takes a one-byte boolean
+    EXPECT_EQ(0, setsockopt(server, SOL_SOCKET, SO_KEEPALIVE, &yes, 1));
+    BOOL keepAlive = FALSE;
+    length = sizeof(keepAlive);
+    ASSERT_EQ(0, getsockopt(server, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&keepAlive), &length));
+    EXPECT_TRUE(keepAlive);
+    WSAPROTOCOL_INFOW info{};
+    length = sizeof(info);
+    ASSERT_EQ(0, getsockopt(server, SOL_SOCKET, SO_PROTOCOL_INFOW, reinterpret_cast<char*>(&info), &length));
+    EXPECT_EQ(SOCK_STREAM, info.iSocketType);
+    EXPECT_EQ(IPPROTO_TCP, info.iProtocol);
+
+    struct Refusal {
+        const char* what;
+        int level, name, length, error;
+    };
+    const Refusal refusals[] = {
+        {"unknown option", SOL_SOCKET, 0x7777, 4, WSAENOPROTOOPT},
+        {"unknown level", 0x1234, 1, 4, WSAENOPROTOOPT},
+        {"value too short", SOL_SOCKET, SO_RCVBUF, 2, WSAEFAULT},
+        {"info too short", SOL_SOCKET, SO_PROTOCOL_INFOW, 100, WSAEFAULT},
+    };
+    char value[8];
+    for (const Refusal& r : refusals) {
+        int valueLength = r.length;
+        EXPECT_EQ(SOCKET_ERROR, getsockopt(server, r.level, r.name, value, &valueLength)) << r.what;
+        EXPECT_EQ(r.error, WSAGetLastError()) << r.what;
+    }
+
+    DWORD timeout = 50;
+    ASSERT_EQ(0, setsockopt(server, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&timeout), sizeof(timeout)));
+    EXPECT_EQ(SOCKET_ERROR, recv(server, value, sizeof(value), 0));
+    EXPECT_EQ(WSAETIMEDOUT, WSAGetLastError());
+    closesocket(client);
+    closesocket(server);
+}
+
+TEST_P(TransportTest, ClosingASocketEndsACallBlockedOnIt) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    int result = 0, error = 0;
+    std::thread reader([&] {
+        char byte;
+        result = recv(server, &byte, 1, 0);
+        error = WSAGetLastError();
+    });
+    Sleep(50);  // let the reader block; the outcome does not depend on it
+    EXPECT_EQ(0, closesocket(server));
+    reader.join();
+    EXPECT_EQ(SOCKET_ERROR, result);
+    EXPECT_TRUE(error == WSAEINTR || error == WSAENOTSOCK) << error;
+    closesocket(client);
+}
+
+TEST_P(TransportTest, EventSelectionReportsAConnectThatCompletes) {
+    sockaddr_in address;
+    SOCKET listener = tcp_listener(address);
+    SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+    WSAEVENT event = WSACreateEvent();
+    ASSERT_EQ(0, WSAEventSelect(client, event, FD_CONNECT | FD_WRITE));
+    int result = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    if (result == SOCKET_ERROR) {
+        EXPECT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
+    }
+    WSANETWORKEVENTS events{};
+    for (int i = 0; i < 2 && (events.lNetworkEvents & (FD_CONNECT | FD_WRITE)) != (FD_CONNECT | FD_WRITE); ++i) {
+        ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &event, FALSE, 10000, FALSE));
+        WSANETWORKEVENTS more{};
+        ASSERT_EQ(0, WSAEnumNetworkEvents(client, event, &more));
+        events.lNetworkEvents |= more.lNetworkEvents;
+        if (more.lNetworkEvents & FD_CONNECT) events.iErrorCode[FD_CONNECT_BIT] = more.iErrorCode[FD_CONNECT_BIT];
+    }
+    EXPECT_EQ(FD_CONNECT | FD_WRITE, events.lNetworkEvents);
+    EXPECT_EQ(0, events.iErrorCode[FD_CONNECT_BIT]);
+    WSACloseEvent(event);
+    closesocket(client);
+    closesocket(listener);
+}
+
 TEST_P(TransportTest, AnotherProcessTakesADuplicatedSocket) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
