@@ -204,6 +204,21 @@ TEST_F(LayeredTest, ADescriptorNumberReusedAfterAForeignCloseIsNotTheOldHandle) 
     EXPECT_EQ(0, closesocket(reused));
 }
 
+TEST_F(LayeredTest, TheProviderIsStartedOnceAndCleanedUpAtTheLastCleanup) {
+    const int kCleanupEntry = 5;
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));  // a second start
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(INVALID_SOCKET, s);
+    ASSERT_EQ(0, WSACleanup());
+    EXPECT_EQ(0, calls(kCleanupEntry));
+    sockaddr_in address = loopback(0);
+    EXPECT_EQ(0, bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)));  // still started
+    ASSERT_EQ(0, WSACleanup());
+    started_ = false;
+    EXPECT_EQ(1, calls(kCleanupEntry));  // one chain was used: one start, one clean-up
+}
+
 TEST_F(LayeredTest, SocketsTakeTheFirstMatchingEntryInCatalogOrder) {
     long before = calls(kSocketEntry);
     SOCKET chained = socket(AF_INET, SOCK_STREAM, 0);
