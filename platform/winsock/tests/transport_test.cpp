@@ -602,6 +602,30 @@ TEST_P(TransportTest, EventSelectionReportsAConnectThatCompletes) {
     closesocket(listener);
 }
 
+TEST_P(TransportTest, RawIcmpEchoReachesLoopbackWhereTheProcessMayOpenRawSockets) {
+    SOCKET raw = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    if (raw == INVALID_SOCKET) {
+        EXPECT_EQ(WSAEACCES, WSAGetLastError());  // an unprivileged process is refused, as on Windows
+        return;
+    }
+    unsigned char echo[8] = {8, 0, 0, 0, 0x12, 0x34, 0, 1};  // type 8: echo request
+    unsigned sum = 0;
+    for (int i = 0; i < 8; i += 2) sum += (echo[i] << 8) | echo[i + 1];
+    sum = (sum & 0xffff) + (sum >> 16);
+    u_short checksum = static_cast<u_short>(~sum);
+    echo[2] = static_cast<unsigned char>(checksum >> 8);
+    echo[3] = static_cast<unsigned char>(checksum);
+    sockaddr_in target = loopback(0);
+    ASSERT_EQ(8, sendto(raw, reinterpret_cast<char*>(echo), 8, 0, reinterpret_cast<sockaddr*>(&target), sizeof(target)));
+    DWORD timeout = 5000;
+    ASSERT_EQ(0, setsockopt(raw, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&timeout), sizeof(timeout)));
+    char packet[128];
+    int got = recvfrom(raw, packet, sizeof(packet), 0, nullptr, nullptr);
+    ASSERT_GE(got, 28) << WSAGetLastError();  // an IPv4 header and the ICMP message
+    EXPECT_EQ(0x45, static_cast<unsigned char>(packet[0]));
+    closesocket(raw);
+}
+
 TEST_P(TransportTest, AnotherProcessTakesADuplicatedSocket) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));

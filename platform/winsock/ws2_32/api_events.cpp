@@ -27,7 +27,6 @@ int WSAAPI select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds
     Target t;
     if (!resolve(first, t)) return SOCKET_ERROR;
     int error = 0;
-    BlockingCall blocking(t.provider);
     int result = t.provider->procs.lpWSPSelect(nfds, readfds, writefds, exceptfds, timeout, &error);
     if (result == SOCKET_ERROR) return fail(error);
     return result;

@@ -115,8 +115,7 @@ extern "C" SOCKET WSAAPI WSAAccept(SOCKET s, struct sockaddr* addr, LPINT addrle
     SOCKET accepted;
     {
         CreationScope scope;
-        BlockingCall blocking(t.provider);
-        accepted = t.provider->procs.lpWSPAccept(s, addr, addrlen, lpfnCondition, dwCallbackData, &error);
+            accepted = t.provider->procs.lpWSPAccept(s, addr, addrlen, lpfnCondition, dwCallbackData, &error);
     }
     if (accepted == INVALID_SOCKET) return fail_socket(error);
     adopt(accepted, t.provider, t.record.catalogEntryId);
@@ -135,8 +134,7 @@ extern "C" SOCKET WSAAPI WSAJoinLeaf(SOCKET s, const struct sockaddr* name, int 
     SOCKET leaf;
     {
         CreationScope scope;
-        BlockingCall blocking(t.provider);
-        leaf = t.provider->procs.lpWSPJoinLeaf(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, dwFlags,
+            leaf = t.provider->procs.lpWSPJoinLeaf(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, dwFlags,
                                                &error);
     }
     if (leaf == INVALID_SOCKET) return fail_socket(error);
@@ -149,7 +147,6 @@ extern "C" int WSAAPI WSAConnect(SOCKET s, const struct sockaddr* name, int name
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     int error = 0;
-    BlockingCall blocking(t.provider);
     if (t.provider->procs.lpWSPConnect(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, &error) != 0)
         return fail(error);
     return 0;

@@ -10,7 +10,6 @@ extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount,
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     int error = 0;
-    BlockingCall blocking(t.provider);
     if (t.provider->procs.lpWSPSend(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpOverlapped,
                                     lpCompletionRoutine, thread, &error) != 0)
         return fail(error);
@@ -24,7 +23,6 @@ extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCoun
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     int error = 0;
-    BlockingCall blocking(t.provider);
     if (t.provider->procs.lpWSPSendTo(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpTo, iTolen,
                                       lpOverlapped, lpCompletionRoutine, thread, &error) != 0)
         return fail(error);
@@ -38,7 +36,6 @@ extern "C" int WSAAPI WSARecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount,
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     int error = 0;
-    BlockingCall blocking(t.provider);
     if (t.provider->procs.lpWSPRecv(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped,
                                     lpCompletionRoutine, thread, &error) != 0)
         return fail(error);
@@ -53,7 +50,6 @@ extern "C" int WSAAPI WSARecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCo
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     int error = 0;
-    BlockingCall blocking(t.provider);
     if (t.provider->procs.lpWSPRecvFrom(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpFrom,
                                         lpFromlen, lpOverlapped, lpCompletionRoutine, thread, &error) != 0)
         return fail(error);

@@ -3,7 +3,6 @@
 
 namespace qf::ws2 {
 namespace {
-thread_local LoadedProvider* inBlockingCall = nullptr;
 thread_local std::weak_ptr<LoadedProvider> lastCalled;
 }
 
@@ -42,12 +41,6 @@ void adopt(SOCKET s, const std::shared_ptr<LoadedProvider>& provider, DWORD cata
     }
     table_set_owner(s, record.generation, provider);
 }
-
-BlockingCall::BlockingCall(const std::shared_ptr<LoadedProvider>& provider) : previous_(inBlockingCall) {
-    inBlockingCall = provider.get();
-    lastCalled = provider;
-}
-BlockingCall::~BlockingCall() { inBlockingCall = previous_; }
 
 void note_called(const std::shared_ptr<LoadedProvider>& provider) { lastCalled = provider; }
 

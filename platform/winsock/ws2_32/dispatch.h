@@ -25,19 +25,6 @@ bool resolve(SOCKET s, Target& target);
 // handle the provider did not register is taken as a base socket of catalogEntryId.
 void adopt(SOCKET s, const std::shared_ptr<LoadedProvider>& provider, DWORD catalogEntryId);
 
-// Marks the calling thread as inside a potentially blocking call of provider (for
-// WSACancelBlockingCall) for the lifetime of the object.
-class BlockingCall {
-public:
-    explicit BlockingCall(const std::shared_ptr<LoadedProvider>& provider);
-    ~BlockingCall();
-    BlockingCall(const BlockingCall&) = delete;
-    BlockingCall& operator=(const BlockingCall&) = delete;
-
-private:
-    LoadedProvider* previous_;
-};
-
 // Remembers the provider the calling thread used last.
 void note_called(const std::shared_ptr<LoadedProvider>& provider);
 // The provider WSACancelBlockingCall asks; null when the thread has called none.
