@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <VTList.h>
+#include <lexstore.h>
 #include <vtfw.h>
 #include <vtperiod.h>
 #include <vtrsac.h>
@@ -214,14 +215,23 @@ TEST_F(Machine, BadUsageShowsUsage) {
 }
 
 TEST_F(Machine, CommandInitsThenPrintsThePolicy) {
-    const std::string machine = root.file("machine");
-    CommandResult init = run_command("init --root '" + machine + "'");
+    const std::string machine = "--root '" + root.path() + "'";
+    CommandResult init = run_command("init " + machine);
     ASSERT_EQ(init.exitCode, 0) << init.output;
-    EXPECT_EQ(run_command("init --root '" + machine + "'").exitCode, 0);
-    CommandResult policy = run_command("policy --root '" + machine + "'");
+    EXPECT_EQ(run_command("init " + machine).exitCode, 0);
+    // The parent's own lists, as the list dialogs store them.
+    ASSERT_EQ(lexs_openit(), 1);
+    const char value[LEXS_VALUE_SIZE] = {0};
+    ASSERT_EQ(lexs_insertdb(value, "badsite.com", BlockedSite, -1), 1);
+    ASSERT_EQ(lexs_insertdb(value, "forbidden phrase", Phrase, -1), 1);
+    lexs_closedbase();
+
+    CommandResult policy = run_command("policy " + machine);
     ASSERT_EQ(policy.exitCode, 0) << policy.output;
     for (const char* expected : {"[x]  0  Pornography", "[ ]  3  Gambling", "World Wide Web (HTTP)", "Saturday",
-                                 "Filtering: off", "Topic words of the selected topics", "SS~~00A Gambling"}) {
+                                 "Filtering: off", "Disallowed sites (1):\n    badsite.com",
+                                 "Disallowed phrases (1):\n    forbidden phrase", "Topic words of the selected topics (",
+                                 "SS~~00A Gambling"}) {
         EXPECT_NE(policy.output.find(expected), std::string::npos) << expected << "\n" << policy.output;
     }
     EXPECT_EQ(policy.output.find("missing or damaged"), std::string::npos) << policy.output;
