@@ -8,6 +8,7 @@
 #include <mswsock.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -297,11 +298,15 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 DWORD WINAPI window_main(LPVOID ready) {
+    // A class outlives the library that registered it; after an unload and a new load the old
+    // class would name a procedure that is gone. Each load of the library registers a class of its own.
+    char className[64];
+    snprintf(className, sizeof(className), "Passthru Async Window %p", reinterpret_cast<void*>(&window_proc));
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = window_proc;
-    windowClass.lpszClassName = "Passthru Async Window";
-    RegisterClassA(&windowClass);  // a second registration in the process finds the class there
-    HWND window = CreateWindowExA(0, "Passthru Async Window", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);  // a second registration by this load finds its own class there
+    HWND window = CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     state().window = window;
     SetEvent(static_cast<HANDLE>(ready));
     if (!window) return 0;
