@@ -22,9 +22,10 @@
  * Host names (termscan_process with nameFlag 1): an entry without its wildcards matches anywhere
  * in the name: "sex" matches "www.freesexshop.com".
  *
- * Counting: every place where an entry ends a match counts once per entry, so a word matched by
- * two entries counts twice and a wildcard entry counts once per word. The counter never wraps:
- * it stops at 0xFFFFFFFF.
+ * Counting: each occurrence counts once per entry that it matches, so a word matched by two
+ * entries counts twice. An entry with a wildcard at one end counts once per word it matches; one
+ * with wildcards at both ends ("*porn*") counts each occurrence of its text. The counter never
+ * wraps: it stops at 0xFFFFFFFF.
  *
  * Containment (termscan_search_containsword; the text is a host name, a Host header value or an
  * address text; it ends at its first NUL within the length). The text is compared without case,

@@ -1,5 +1,7 @@
 #include "termscan_dfa.h"
 
+#include <stdint.h>
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -13,9 +15,8 @@ namespace {
 enum Kind : uint32_t {
     kNode = 0,        // inside a pattern: a node of one of the two prefix tries
     kPendingOnce = 1, // pattern complete; the next byte must not be a word character
-    kPendingLoop = 2, // pattern complete with a trailing wildcard: more word characters, then a boundary
-    kAcceptNow = 3,   // the pattern ended on the byte just read
-    kAcceptBefore = 4 // the pattern ended on the byte before (a boundary has just been seen)
+    kAcceptNow = 2,   // the pattern ended on the byte just read
+    kAcceptBefore = 3 // the pattern ended on the byte before (a boundary has just been seen)
 };
 constexpr uint32_t kIdMask = (1u << 29) - 1;
 inline uint32_t code(Kind kind, uint32_t id) { return (static_cast<uint32_t>(kind) << 29) | id; }
@@ -68,14 +69,14 @@ struct Builder {
         if (!n.next.empty() || n.spaceLoop) out.push_back(code(kNode, node));
         for (uint32_t id : n.ends) {
             const Pattern& p = patterns[id];
-            // A trailing wildcard after a word start: the word's end is bound to come (a
-            // non-word byte or the text's end) and the entry cannot start again in the same
-            // word, so the match counts at once. Waiting for the word's end would multiply the
-            // states by those of every entry still open inside the word.
-            if (!p.needRight || (p.trailWild && p.needLeft))
+            // With a trailing wildcard the word's end is bound to come (a non-word byte or the
+            // text's end), so the match counts where its text ends. Waiting for the word's end
+            // would make the automaton remember every such entry seen in the current word, which
+            // multiplies its states beyond any bound.
+            if (!p.needRight || p.trailWild)
                 out.push_back(code(kAcceptNow, id));
             else
-                out.push_back(code(p.trailWild ? kPendingLoop : kPendingOnce, id));
+                out.push_back(code(kPendingOnce, id));
         }
     }
 
@@ -93,9 +94,6 @@ struct Builder {
         }
         case kPendingOnce:
             if (!cls.word) out.push_back(code(kAcceptBefore, id));
-            break;
-        case kPendingLoop:
-            out.push_back(cls.word ? c : code(kAcceptBefore, id));
             break;
         default:
             break;
@@ -139,6 +137,8 @@ std::unique_ptr<Dfa> Dfa::build(const std::vector<Pattern>& patterns, const std:
         }
     }
     const size_t nc = b.classes.size();
+    // Every trie node is part of at least one state: a table that cannot fit is refused at once.
+    if (b.trie.nodes.size() * nc > maxCells) return nullptr;
 
     // What the two roots lead to on each class: added to every state, the boundary root's only
     // where the byte before was not a word character.
@@ -164,18 +164,30 @@ std::unique_ptr<Dfa> Dfa::build(const std::vector<Pattern>& patterns, const std:
     intern({0});
     std::vector<uint32_t> transitions;
     std::vector<uint32_t> out;
+    // Where a class leads when nothing of the state goes on: only the roots' moves remain, so the
+    // target depends on the class and the boundary flag alone (most transitions are of this kind).
+    std::vector<uint32_t> rootsOnly[2];
+    for (int wb = 0; wb < 2; ++wb) rootsOnly[wb].assign(nc, UINT32_MAX);
     for (size_t s = 0; s < sets.size(); ++s) {
         if (sets.size() * nc > maxCells) return nullptr;
         const std::vector<uint32_t> current = sets[s];
+        const int wb = current[0] ? 1 : 0;
         for (size_t c = 0; c < nc; ++c) {
             out.clear();
             out.push_back(b.classes[c].word ? 0 : 1);
             for (size_t i = 1; i < current.size(); ++i) b.step(current[i], b.classes[c], out);
-            if (current[0]) out.insert(out.end(), fromBoundary[c].begin(), fromBoundary[c].end());
+            const bool rootsAlone = out.size() == 1;
+            if (rootsAlone && rootsOnly[wb][c] != UINT32_MAX) {
+                transitions.push_back(rootsOnly[wb][c]);
+                continue;
+            }
+            if (wb) out.insert(out.end(), fromBoundary[c].begin(), fromBoundary[c].end());
             out.insert(out.end(), fromAny[c].begin(), fromAny[c].end());
             std::sort(out.begin() + 1, out.end());
             out.erase(std::unique(out.begin() + 1, out.end()), out.end());
-            transitions.push_back(intern(out));
+            const uint32_t target = intern(out);
+            if (rootsAlone) rootsOnly[wb][c] = target;
+            transitions.push_back(target);
         }
     }
     index.clear();
@@ -187,7 +199,7 @@ std::unique_ptr<Dfa> Dfa::build(const std::vector<Pattern>& patterns, const std:
         for (size_t i = 1; i < sets[s].size(); ++i) {
             const Kind k = kind_of(sets[s][i]);
             if (k == kAcceptNow || k == kAcceptBefore) ++accepts[s];
-            if (k == kPendingOnce || k == kPendingLoop) ++ends[s];
+            if (k == kPendingOnce) ++ends[s];
         }
     std::vector<uint32_t> order;
     order.reserve(n);
@@ -217,7 +229,7 @@ std::unique_ptr<Dfa> Dfa::build(const std::vector<Pattern>& patterns, const std:
         dfa->previousWord_[i] = sets[s][0] ? 0 : 1;
         for (size_t k = 1; k < sets[s].size(); ++k) {
             const uint32_t c = sets[s][k];
-            if (kind_of(c) == kPendingOnce || kind_of(c) == kPendingLoop) dfa->pendingList_.push_back(id_of(c));
+            if (kind_of(c) == kPendingOnce) dfa->pendingList_.push_back(id_of(c));
         }
         dfa->pendingOffsets_.push_back(static_cast<uint32_t>(dfa->pendingList_.size()));
         if (i >= firstAccepting) {

@@ -20,9 +20,8 @@
 namespace termscan {
 
 /* One match ending in a state: the pattern and whether it ended on the byte before the one just
- * read (a boundary had to be seen) rather than on that byte. An entry with a trailing wildcard
- * that starts a word is reported where its text (without the wildcard) ends; the rest of the
- * word belongs to the match. */
+ * read (a boundary had to be seen) rather than on that byte. An entry with a trailing wildcard is
+ * reported where its text (without the wildcard) ends; the rest of the word belongs to the match. */
 struct MatchEnd {
     uint32_t pattern;
     bool endedBefore;

@@ -38,13 +38,10 @@ uint64_t reference_count(const std::vector<Pattern>& patterns, const std::string
                 if (!ok) break;
             }
             if (!ok) continue;
-            size_t e = u;
-            if (mode == Mode::Content) {
-                if (p.trailWild)
-                    while (e < n && is_word_char(at(e))) ++e;
-                if (p.needRight && e < n && is_word_char(at(e))) continue;
-            }
-            ends.insert(e);
+            // A trailing wildcard takes the rest of the word, which always ends: the match counts
+            // where the entry's text ends.
+            if (mode == Mode::Content && p.needRight && !p.trailWild && u < n && is_word_char(at(u))) continue;
+            ends.insert(u);
         }
         total += ends.size();
     }
