@@ -1,5 +1,6 @@
 /* termscan_init: fills the six list tables from the user's dictionary and the topic word
  * dictionary. */
+#include <stdio.h>
 #include <string.h>
 
 #include <new>
@@ -11,6 +12,7 @@
 #include <VTList.h>
 #include <dbdir.h>
 #include <lexstore.h>
+#include <vtlogger.h>
 
 #include "termscan.h"
 #include "worddict.h"
@@ -99,12 +101,15 @@ bool read_file(const char* relative, size_t maxSize, std::vector<unsigned char>&
     return ok;
 }
 
+void warn(const char* text) { VTLogger_Submit("WARNING", 0, text); }
+
 void load_topic_words(Table& topics) {
     TopicRecord record;
     vtlist_init(&record);
     if (vtlist_read(&record) != 1) {
         vtlist_init(&record);
         vtlist_regen(&record);  // leaves the factory topics in the record even when it cannot write them
+        warn("Your topic settings have been tampered with. The default factory settings will be used.");
     }
     const int inUse = record.count < 0 ? 0 : (record.count > VTLIST_ENTRIES ? VTLIST_ENTRIES : record.count);
     std::vector<int32_t> selected;
@@ -113,22 +118,34 @@ void load_topic_words(Table& topics) {
     if (selected.empty()) return;
 
     std::vector<unsigned char> index, data;
-    if (!read_file("db\\dict1\\worddict.idx", worddict::kMaxIndexSize, index)) return;
-    if (!read_file("db\\dict1\\worddict.dat", worddict::kMaxDataSize, data)) return;
     std::vector<worddict::Topic> entries;
-    if (!worddict::read_index(index.data(), index.size(), data.size(), entries)) return;
+    if (!read_file("db\\dict1\\worddict.idx", worddict::kMaxIndexSize, index) ||
+        !read_file("db\\dict1\\worddict.dat", worddict::kMaxDataSize, data) ||
+        !worddict::read_index(index.data(), index.size(), data.size(), entries)) {
+        warn("The filter topic word list is missing or damaged. Filter topics are not applied until the filter is updated.");
+        return;
+    }
 
     std::unordered_set<int32_t> done;
     std::unordered_set<std::string> seen;
     std::vector<std::string> words;
     for (int32_t id : selected) {
         if (!done.insert(id).second) continue;
+        bool loaded = false;
         for (const worddict::Topic& topic : entries) {
             if (topic.id != id) continue;
-            if (worddict::read_words(data.data(), data.size(), topic, words))
+            loaded = worddict::read_words(data.data(), data.size(), topic, words);
+            if (loaded)
                 for (const std::string& word : words)
                     if (seen.insert(word).second) topics.add(word.data(), word.size());
             break;  // the first entry of an id counts
+        }
+        if (!loaded) {
+            char text[255] = {0};
+            snprintf(text, sizeof(text),
+                     "The word list of filter topic %d is missing or damaged. It is not applied until the filter is updated.",
+                     static_cast<int>(id));
+            warn(text);
         }
     }
 }

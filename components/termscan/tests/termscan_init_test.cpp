@@ -9,6 +9,7 @@
 
 #include <VTList.h>
 #include <lexstore.h>
+#include <vtlogger.h>
 
 #include "store_root.h"
 #include "table_helpers.h"
@@ -110,7 +111,20 @@ TEST(WordDictionaryIndex, DamageOfAnyKindIsRefused) {
 
 class TermscanInit : public ::testing::Test {
 protected:
-    void TearDown() override { lexs_closedbase(); }
+    void TearDown() override {
+        lexs_closedbase();
+        VTLogger_Free();
+    }
+
+    // The texts of the "WARNING" lines in the access log.
+    std::vector<std::string> warnings() {
+        std::vector<VTLogEntry> log(64);
+        const int n = VTLogger_ReadEntries(0, log.data(), static_cast<int>(log.size()));
+        std::vector<std::string> texts;
+        for (int i = 0; i < n; ++i)
+            if (std::string(log[i].kind) == "WARNING") texts.push_back(log[i].text);
+        return texts;
+    }
 
     void install_dictionary(const std::string& index, const std::string& data) {
         std::filesystem::create_directories(root.installed("db/dict1"));
@@ -182,6 +196,7 @@ TEST_F(TermscanInit, FillsEachTableFromTheUsersListsAndTheSelectedTopics) {
     EXPECT_EQ(termscan_test::count_content(t.words, "wxyzabcd badword"), 2u);
     EXPECT_EQ(termscan_search_containsword("www.badsite.com", 15, t.disallowed.get(), t.disallowed.count),
               TERMSCAN_CONTAINED);
+    EXPECT_TRUE(warnings().empty());
 }
 
 TEST_F(TermscanInit, WithoutATopicListTheFactorySelectionIsUsed) {
@@ -193,6 +208,8 @@ TEST_F(TermscanInit, WithoutATopicListTheFactorySelectionIsUsed) {
     EXPECT_TRUE(std::filesystem::exists(root.systemFile("ixplor64.dll")));
     for (termscan_test::Table* table : {&t.words, &t.phrases, &t.disallowed, &t.unchanged, &t.cleaning})
         EXPECT_EQ(table->count, 0);
+    EXPECT_EQ(warnings(), std::vector<std::string>{
+                              "Your topic settings have been tampered with. The default factory settings will be used."});
 }
 
 TEST_F(TermscanInit, NoDictionaryFilesLeaveTheTopicTableEmpty) {
@@ -202,6 +219,8 @@ TEST_F(TermscanInit, NoDictionaryFilesLeaveTheTopicTableEmpty) {
     t.init();
     EXPECT_EQ(t.topics.count, 0);
     EXPECT_EQ(t.words.count, 1);
+    EXPECT_EQ(warnings(), std::vector<std::string>{"The filter topic word list is missing or damaged. Filter topics are "
+                                                   "not applied until the filter is updated."});
 }
 
 TEST_F(TermscanInit, ADamagedIndexGivesNoTopicWordsAndADamagedBlockLosesOnlyItsTopic) {
@@ -215,6 +234,7 @@ TEST_F(TermscanInit, ADamagedIndexGivesNoTopicWordsAndADamagedBlockLosesOnlyItsT
     Tables damagedIndex;
     damagedIndex.init();
     EXPECT_EQ(damagedIndex.topics.count, 0);
+    EXPECT_EQ(warnings().size(), 1u);
 
     std::string badData = data;
     badData[9] = '\x01';  // inside topic 0's block
@@ -222,6 +242,9 @@ TEST_F(TermscanInit, ADamagedIndexGivesNoTopicWordsAndADamagedBlockLosesOnlyItsT
     Tables damagedBlock;
     damagedBlock.init();
     EXPECT_EQ(entries(damagedBlock.topics.get(), damagedBlock.topics.count), (std::set<std::string>{"poker"}));
+    ASSERT_EQ(warnings().size(), 2u);
+    EXPECT_EQ(warnings()[1],
+              "The word list of filter topic 0 is missing or damaged. It is not applied until the filter is updated.");
 }
 
 TEST_F(TermscanInit, NeverMoreEntriesThanATableHolds) {
