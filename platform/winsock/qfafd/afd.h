@@ -52,6 +52,8 @@ struct BaseSocket {
     bool connecting = false;
     bool connected = false;
     bool closing = false;
+    bool sendShutdown = false;     // shutdown(SD_SEND) was called: sends fail with WSAESHUTDOWN
+    bool receiveShutdown = false;  // shutdown(SD_RECEIVE) was called: receives fail likewise
     bool endSeen = false;       // the peer's end of stream or an error: no more data will come
     bool closeWaitsForData = false;  // the peer closed, FD_CLOSE waits until the data is read
     int connectError = 0;       // the outcome of a failed connection, reported once by SO_ERROR

@@ -259,6 +259,9 @@ int WSPAPI WSPShutdown(SOCKET s, int how, LPINT lpErrno) {
         if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
     }
     if (int error = kn_shutdown(socket->fd, how)) return fail(lpErrno, error);
+    std::lock_guard<std::mutex> guard(socket->lock);
+    if (how != SD_RECEIVE) socket->sendShutdown = true;
+    if (how != SD_SEND) socket->receiveShutdown = true;
     return 0;
 }
 

@@ -127,6 +127,7 @@ int take_connection(BaseSocket& target, int accepted) {
     target.listening = false;
     target.endSeen = false;
     target.closeWaitsForData = false;
+    target.sendShutdown = target.receiveShutdown = false;
     target.connectError = 0;
     target.connectedAt = GetTickCount();
     // Handles duplicated from the accepting socket now name the new connection too.

@@ -202,6 +202,7 @@ BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesT
             unwatch_socket(*socket);
             if (int error = kn_replace(fresh, socket->fd)) return fail_with(error);
             socket->connected = false;
+            socket->sendShutdown = socket->receiveShutdown = false;
             socket->endSeen = false;
             socket->closeWaitsForData = false;
             int upcallError = 0;

@@ -63,6 +63,14 @@ int receive(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberO
     if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
     settle_connect(*socket, true);
     if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
+    if (socket->receiveShutdown) return fail(lpErrno, WSAESHUTDOWN);
+    if (!socket->stream()) {
+        // A datagram socket receives only once it has an address (bound, connected or sent from).
+        sockaddr_in local;
+        int localLength = sizeof(local);
+        if (kn_local_name(socket->fd, &local, &localLength) != 0 || local.sin_port == 0)
+            return fail(lpErrno, WSAEINVAL);
+    }
     // Any receive call enables the next FD_READ.
     socket->armed |= FD_READ | FD_OOB;
     socket->closeWaitsForData = false;
@@ -149,6 +157,7 @@ int transmit(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumber
     settle_connect(*socket, true);
     if (socket->stream() && !socket->connected && !(lpOverlapped && socket->connecting))
         return fail(lpErrno, WSAENOTCONN);
+    if (socket->sendShutdown) return fail(lpErrno, WSAESHUTDOWN);
     if (!socket->stream() && !lpTo && !socket->connected) {
         sockaddr_in peer;
         int peerLength = sizeof(peer);

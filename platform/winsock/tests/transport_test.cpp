@@ -39,6 +39,8 @@ TEST_P(TransportTest, BlockingStreamCarriesDataBothWaysAndEndsWithZero) {
     ASSERT_EQ(0, shutdown(client, SD_SEND));
     char byte;
     EXPECT_EQ(0, recv(server, &byte, 1, 0));  // the peer's end of stream
+    EXPECT_EQ(SOCKET_ERROR, send(client, "x", 1, 0));
+    EXPECT_EQ(WSAESHUTDOWN, WSAGetLastError());
     EXPECT_EQ(0, closesocket(client));
     EXPECT_EQ(0, closesocket(server));
     EXPECT_EQ(SOCKET_ERROR, closesocket(server));
@@ -139,6 +141,11 @@ TEST_P(TransportTest, DatagramsCarryTheirSenderAndATruncatedOneSaysSo) {
     EXPECT_EQ(10, sendto(a, "0123456789", 10, 0, reinterpret_cast<sockaddr*>(&second), sizeof(second)));
     EXPECT_EQ(SOCKET_ERROR, recvfrom(b, buffer, 4, 0, nullptr, nullptr));
     EXPECT_EQ(WSAEMSGSIZE, WSAGetLastError());
+
+    SOCKET unbound = socket(AF_INET, SOCK_DGRAM, 0);
+    EXPECT_EQ(SOCKET_ERROR, recvfrom(unbound, buffer, sizeof(buffer), 0, nullptr, nullptr));  // would wait forever
+    EXPECT_EQ(WSAEINVAL, WSAGetLastError());
+    closesocket(unbound);
 
     fromLength = 4;  // too short for an address
     EXPECT_EQ(SOCKET_ERROR, recvfrom(b, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength));
