@@ -137,7 +137,8 @@ std::unique_ptr<Dfa> Dfa::build(const std::vector<Pattern>& patterns, const std:
         }
     }
     const size_t nc = b.classes.size();
-    // Every trie node is part of at least one state: a table that cannot fit is refused at once.
+    // Each trie node with a way on is in a state of its own: a table that cannot fit is refused
+    // without building.
     if (b.trie.nodes.size() * nc > maxCells) return nullptr;
 
     // What the two roots lead to on each class: added to every state, the boundary root's only
