@@ -8,6 +8,8 @@
 namespace qf::afd {
 namespace {
 
+const u_int kMaxSelectSockets = 4096;
+
 struct Watched {
     std::shared_ptr<BaseSocket> socket;
     int set;  // 0 read, 1 write, 2 except
@@ -70,7 +72,8 @@ int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* except
     std::vector<PollItem> items;
     for (int set = 0; set < 3; ++set) {
         if (!sets[set]) continue;
-        if (sets[set]->fd_count > FD_SETSIZE) return fail(lpErrno, WSAEINVAL);
+        // A program may build larger sets than FD_SETSIZE; a count beyond any real set is refused.
+        if (sets[set]->fd_count > kMaxSelectSockets) return fail(lpErrno, WSAEINVAL);
         for (u_int i = 0; i < sets[set]->fd_count; ++i) {
             auto socket = find_socket(sets[set]->fd_array[i]);
             if (!socket) return fail(lpErrno, WSAENOTSOCK);

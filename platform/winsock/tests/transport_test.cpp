@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 using namespace wstest;
 
@@ -362,6 +363,33 @@ TEST_P(TransportTest, SelectReportsExactlyTheReadySocketsOfMany) {
         closesocket(clients[i]);
         closesocket(servers[i]);
     }
+}
+
+TEST_P(TransportTest, SelectTakesSetsBuiltLargerThanFdSetSize) {
+    // A program may build its sets for more than FD_SETSIZE sockets, as Windows allows; the
+    // provider decides whether it takes them (the pass-through provider holds 64 at most).
+    const u_int kSockets = FD_SETSIZE + 16;
+    struct {
+        u_int fd_count;
+        SOCKET fd_array[kSockets];
+    } large;
+    sockaddr_in address;
+    std::vector<SOCKET> sockets;
+    for (u_int i = 0; i < kSockets; ++i) sockets.push_back(udp_socket(address));
+    large.fd_count = kSockets;
+    for (u_int i = 0; i < kSockets; ++i) large.fd_array[i] = sockets[i];
+    ASSERT_EQ(1, sendto(sockets[0], "!", 1, 0, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    timeval wait{10, 0};
+    int result = select(0, reinterpret_cast<fd_set*>(&large), nullptr, nullptr, &wait);
+    if (layered()) {
+        EXPECT_EQ(SOCKET_ERROR, result);
+        EXPECT_EQ(WSAENOBUFS, WSAGetLastError());
+    } else {
+        EXPECT_EQ(1, result);
+        EXPECT_EQ(1u, large.fd_count);
+        EXPECT_EQ(sockets.back(), large.fd_array[0]);  // the last one bound is the one sent to
+    }
+    for (SOCKET s : sockets) closesocket(s);
 }
 
 TEST_P(TransportTest, AcceptExHandsTheConnectionAndItsFirstDataToTheAcceptingSocket) {

@@ -39,7 +39,8 @@ extern "C" SOCKET WSPAPI WPUCreateSocketHandle(DWORD dwCatalogEntryId, DWORD_PTR
 
 extern "C" int WSPAPI __WSAFDIsSet(SOCKET fd, fd_set* set) {
     if (!set) return 0;
-    u_int count = set->fd_count < FD_SETSIZE ? set->fd_count : FD_SETSIZE;
+    const u_int kLimit = 0x10000;  // sets may be larger than this build's FD_SETSIZE, never this large
+    u_int count = set->fd_count < kLimit ? set->fd_count : kLimit;
     for (u_int i = 0; i < count; ++i)
         if (set->fd_array[i] == fd) return 1;
     return 0;

@@ -728,7 +728,8 @@ int WSPAPI PtSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptf
     for (int i = 0; i < 3; ++i) {
         FD_ZERO(&lowerSets[i]);
         if (!sets[i]) continue;
-        for (u_int j = 0; j < sets[i]->fd_count && j < FD_SETSIZE; ++j) {
+        if (sets[i]->fd_count > FD_SETSIZE) return fail(lpErrno, WSAENOBUFS);  // more than its own sets hold
+        for (u_int j = 0; j < sets[i]->fd_count; ++j) {
             Context* context = context_of(sets[i]->fd_array[j], lpErrno);
             if (!context) return fail(lpErrno, WSAEINVAL);
             lower = context->provider;
