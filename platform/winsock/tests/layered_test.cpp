@@ -187,6 +187,57 @@ TEST_F(LayeredTest, AHandleOutsideACreatingCallIsAPlaceholderDescriptor) {
     closesocket(mine);
 }
 
+TEST_F(LayeredTest, TheCompletionUpcallSignalsTheEventAndThePortAsAsked) {
+    int error = 0;
+    SOCKET handle = WPUCreateSocketHandle(1004, 1, &error);
+    ASSERT_NE(INVALID_SOCKET, handle);
+    HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    ASSERT_EQ(port, CreateIoCompletionPort(reinterpret_cast<HANDLE>(handle), port, 77, 0));
+    WSAEVENT event = WSACreateEvent();
+
+    struct Case {
+        const char* what;
+        bool withEvent;
+        bool noPacketBit;  // the lowest bit of hEvent set: no completion packet
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"event and packet", true, false, 0},
+        {"event alone", true, true, 0},
+        {"packet alone, reporting a failure", false, false, WSAECONNRESET},
+    };
+    for (const Case& c : cases) {
+        WSAResetEvent(event);
+        WSAOVERLAPPED overlapped{};
+        overlapped.Internal = WSS_OPERATION_IN_PROGRESS;
+        if (c.withEvent)
+            overlapped.hEvent = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event) | (c.noPacketBit ? 1 : 0));
+        ASSERT_EQ(0, WPUCompleteOverlappedRequest(handle, &overlapped, c.error, 12, &error)) << c.what;
+        EXPECT_EQ(c.error, overlapped.Internal) << c.what;
+        EXPECT_EQ(12u, overlapped.InternalHigh) << c.what;
+        EXPECT_EQ(c.withEvent ? WSA_WAIT_EVENT_0 : WSA_WAIT_TIMEOUT, WSAWaitForMultipleEvents(1, &event, TRUE, 0, FALSE))
+            << c.what;
+        DWORD bytes = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED done = nullptr;
+        BOOL got = GetQueuedCompletionStatus(port, &bytes, &key, &done, 0);
+        if (c.noPacketBit) {
+            EXPECT_EQ(nullptr, done) << c.what;
+            continue;
+        }
+        EXPECT_EQ(&overlapped, done) << c.what;
+        EXPECT_EQ(77u, key) << c.what;
+        EXPECT_EQ(12u, bytes) << c.what;
+        EXPECT_EQ(c.error == 0, got != FALSE) << c.what;
+        if (!got) {
+            EXPECT_EQ(c.error, GetLastError()) << c.what;
+        }
+    }
+    WSACloseEvent(event);
+    WPUCloseSocketHandle(handle, &error);
+    CloseHandle(port);
+}
+
 TEST_F(LayeredTest, ADescriptorNumberReusedAfterAForeignCloseIsNotTheOldHandle) {
     WSAPROTOCOL_INFOW base = base_entry(SOCK_DGRAM);
     closesocket(WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, &base, 0, 0));  // the base provider is loaded now

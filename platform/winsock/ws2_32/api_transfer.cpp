@@ -1,4 +1,5 @@
 // Sending and receiving.
+#include "completion_routines.h"
 #include "dispatch.h"
 
 using namespace qf::ws2;
@@ -9,6 +10,7 @@ extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount,
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
+    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (t.provider->procs.lpWSPSend(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpOverlapped,
                                     lpCompletionRoutine, thread, &error) != 0)
@@ -22,6 +24,7 @@ extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCoun
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
+    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (t.provider->procs.lpWSPSendTo(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpTo, iTolen,
                                       lpOverlapped, lpCompletionRoutine, thread, &error) != 0)
@@ -35,6 +38,7 @@ extern "C" int WSAAPI WSARecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount,
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
+    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (t.provider->procs.lpWSPRecv(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped,
                                     lpCompletionRoutine, thread, &error) != 0)
@@ -49,6 +53,7 @@ extern "C" int WSAAPI WSARecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCo
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
+    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (t.provider->procs.lpWSPRecvFrom(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpFrom,
                                         lpFromlen, lpOverlapped, lpCompletionRoutine, thread, &error) != 0)

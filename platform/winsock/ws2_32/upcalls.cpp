@@ -1,4 +1,5 @@
 // The 15 upcalls of WSPUPCALLTABLE and WPUCompleteOverlappedRequest.
+#include "completion_routines.h"
 #include "providers.h"
 #include "socket_table.h"
 
@@ -123,7 +124,8 @@ extern "C" int WSPAPI WPUCloseThread(LPWSATHREADID lpThreadId, LPINT lpErrno) {
     return 0;
 }
 
-// Completes an overlapped operation on s: records the outcome in the overlapped structure,
+// Completes an overlapped operation on s: records the outcome in the overlapped structure, then
+// runs the application's completion routine through an APC when the request came with one, else
 // signals its event and queues a packet to the completion port s is associated with (an event
 // handle with its lowest bit set asks for no packet, as on Windows).
 extern "C" int WSPAPI WPUCompleteOverlappedRequest(SOCKET s, LPWSAOVERLAPPED lpOverlapped, DWORD dwError,
@@ -132,6 +134,9 @@ extern "C" int WSPAPI WPUCompleteOverlappedRequest(SOCKET s, LPWSAOVERLAPPED lpO
     HANDLE event = lpOverlapped->hEvent;  // read before the caller may reuse the structure
     lpOverlapped->InternalHigh = cbTransferred;
     __atomic_store_n(&lpOverlapped->Internal, static_cast<ULONG_PTR>(dwError), __ATOMIC_RELEASE);
+    if (lpErrno) *lpErrno = 0;
+    // A request made with a completion routine completes through it alone.
+    if (qf::ws2::routine_complete(s, lpOverlapped, dwError, cbTransferred)) return 0;
     bool noPacket = (reinterpret_cast<ULONG_PTR>(event) & 1) != 0;
     if (event) SetEvent(reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event) & ~static_cast<ULONG_PTR>(1)));
     if (!noPacket) qf::completion_port_complete(reinterpret_cast<HANDLE>(s), cbTransferred, lpOverlapped, dwError);

@@ -50,8 +50,6 @@ struct Context {
 struct Request {
     WSAOVERLAPPED lowerOverlapped{};  // first: a completion's overlapped pointer leads back to the request
     LPWSAOVERLAPPED overlapped = nullptr;
-    LPWSAOVERLAPPED_COMPLETION_ROUTINE routine = nullptr;
-    WSATHREADID thread{};
     SOCKET own = INVALID_SOCKET;
     SOCKET lower = INVALID_SOCKET;
     Lower* provider = nullptr;
@@ -181,33 +179,13 @@ void forget_context(Context* context) {
 
 // ---- Overlapped requests: down with our own structure, back through the completion port ----
 
-struct ApcCall {
-    LPWSAOVERLAPPED_COMPLETION_ROUTINE routine;
-    DWORD error, bytes, flags;
-    LPWSAOVERLAPPED overlapped;
-};
-
-void CALLBACK run_routine(DWORD_PTR value) {
-    std::unique_ptr<ApcCall> call(reinterpret_cast<ApcCall*>(value));
-    call->routine(call->error, call->bytes, call->overlapped, call->flags);
-}
-
+// Event, completion port or completion routine: the runtime's completion upcall does each.
 void complete_to_application(Request* request, DWORD error, DWORD bytes, DWORD flags) {
-    State& s = state();
     LPWSAOVERLAPPED overlapped = request->overlapped;
     overlapped->Offset = error;
     overlapped->OffsetHigh = flags;
-    if (request->routine) {
-        overlapped->InternalHigh = bytes;
-        __atomic_store_n(&overlapped->Internal, static_cast<ULONG_PTR>(error), __ATOMIC_RELEASE);
-        auto* call = new ApcCall{request->routine, error, bytes, flags, overlapped};
-        int ignored = 0;
-        if (s.upcalls.lpWPUQueueApc(&request->thread, run_routine, reinterpret_cast<DWORD_PTR>(call), &ignored) != 0)
-            delete call;
-    } else {
-        int ignored = 0;
-        s.completeRequest(request->own, overlapped, error, bytes, &ignored);
-    }
+    int ignored = 0;
+    state().completeRequest(request->own, overlapped, error, bytes, &ignored);
 }
 
 DWORD WINAPI worker_main(LPVOID) {
@@ -241,8 +219,7 @@ bool ensure_worker() {
     return s.worker != nullptr;
 }
 
-Request* new_request(Context* context, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
-                     LPWSATHREADID thread) {
+Request* new_request(Context* context, LPWSAOVERLAPPED overlapped) {
     if (!ensure_worker()) return nullptr;
     State& s = state();
     {
@@ -254,8 +231,6 @@ Request* new_request(Context* context, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPP
     }
     auto* request = new Request;
     request->overlapped = overlapped;
-    request->routine = routine;
-    if (thread) request->thread = *thread;
     request->own = context->own;
     request->lower = context->lower;
     request->provider = context->provider;
@@ -346,7 +321,7 @@ BOOL PASCAL PassthruAcceptEx(SOCKET sListenSocket, SOCKET sAcceptSocket, PVOID l
     if (!lpOverlapped)
         return lower(listening->lower, accepting->lower, lpOutputBuffer, dwReceiveDataLength, dwLocalAddressLength,
                      dwRemoteAddressLength, lpdwBytesReceived, nullptr);
-    Request* request = new_request(listening, lpOverlapped, nullptr, nullptr);
+    Request* request = new_request(listening, lpOverlapped);
     if (!request) {
         SetLastError(WSAENOBUFS);
         return FALSE;
@@ -380,7 +355,7 @@ BOOL PASCAL PassthruTransmitFile(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBy
     if (!lpOverlapped)
         return lower(context->lower, hFile, nNumberOfBytesToWrite, nNumberOfBytesPerSend, nullptr, lpTransmitBuffers,
                      dwReserved);
-    Request* request = new_request(context, lpOverlapped, nullptr, nullptr);
+    Request* request = new_request(context, lpOverlapped);
     if (!request) {
         SetLastError(WSAENOBUFS);
         return FALSE;
@@ -618,7 +593,7 @@ BOOL WSPAPI PtGetQOSByName(SOCKET s, LPWSABUF lpQOSName, LPQOS lpQOS, LPINT lpEr
 
 int WSPAPI PtIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuffer, DWORD cbInBuffer, LPVOID lpvOutBuffer,
                    DWORD cbOutBuffer, LPDWORD lpcbBytesReturned, LPWSAOVERLAPPED lpOverlapped,
-                   LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, LPWSATHREADID lpThreadId, LPINT lpErrno) {
+                   LPWSAOVERLAPPED_COMPLETION_ROUTINE, LPWSATHREADID, LPINT lpErrno) {
     count(eIoctl);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
@@ -642,8 +617,6 @@ int WSPAPI PtIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuffer, DWORD cb
     if (lpOverlapped) {
         Request request;
         request.overlapped = lpOverlapped;
-        request.routine = lpCompletionRoutine;
-        if (lpThreadId) request.thread = *lpThreadId;
         request.own = s;
         complete_to_application(&request, 0, returned, 0);
     }
@@ -670,15 +643,15 @@ int WSPAPI PtListen(SOCKET s, int backlog, LPINT lpErrno) {
 }
 
 int WSPAPI PtRecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd, LPDWORD lpFlags,
-                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
-                  LPWSATHREADID lpThreadId, LPINT lpErrno) {
+                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE,
+                  LPWSATHREADID, LPINT lpErrno) {
     count(eRecv);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPRecv(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd,
                                                   lpFlags, nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
+    Request* request = new_request(context, lpOverlapped);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     request->flags = lpFlags ? *lpFlags : 0;
@@ -698,14 +671,14 @@ int WSPAPI PtRecvDisconnect(SOCKET s, LPWSABUF lpInboundDisconnectData, LPINT lp
 
 int WSPAPI PtRecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd, LPDWORD lpFlags,
                       struct sockaddr* lpFrom, LPINT lpFromlen, LPWSAOVERLAPPED lpOverlapped,
-                      LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, LPWSATHREADID lpThreadId, LPINT lpErrno) {
+                      LPWSAOVERLAPPED_COMPLETION_ROUTINE, LPWSATHREADID, LPINT lpErrno) {
     count(eRecvFrom);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPRecvFrom(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd,
                                                       lpFlags, lpFrom, lpFromlen, nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
+    Request* request = new_request(context, lpOverlapped);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     request->flags = lpFlags ? *lpFlags : 0;
@@ -755,15 +728,15 @@ int WSPAPI PtSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptf
 }
 
 int WSPAPI PtSend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent, DWORD dwFlags,
-                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
-                  LPWSATHREADID lpThreadId, LPINT lpErrno) {
+                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE,
+                  LPWSATHREADID, LPINT lpErrno) {
     count(eSend);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPSend(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags,
                                                   nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
+    Request* request = new_request(context, lpOverlapped);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     DWORD bytes = 0;
@@ -782,14 +755,14 @@ int WSPAPI PtSendDisconnect(SOCKET s, LPWSABUF lpOutboundDisconnectData, LPINT l
 
 int WSPAPI PtSendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent, DWORD dwFlags,
                     const struct sockaddr* lpTo, int iTolen, LPWSAOVERLAPPED lpOverlapped,
-                    LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, LPWSATHREADID lpThreadId, LPINT lpErrno) {
+                    LPWSAOVERLAPPED_COMPLETION_ROUTINE, LPWSATHREADID, LPINT lpErrno) {
     count(eSendTo);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPSendTo(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesSent,
                                                     dwFlags, lpTo, iTolen, nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
+    Request* request = new_request(context, lpOverlapped);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     DWORD bytes = 0;
