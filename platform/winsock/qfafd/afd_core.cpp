@@ -10,8 +10,17 @@
 namespace qf::afd {
 namespace {
 
-thread_local int blockingDepth = 0;
-thread_local bool cancelRequested = false;
+// A thread's blocking state lives in a Win32 TLS slot (the depth of its blocking calls and a
+// cancel bit), not in thread_local storage, which would not survive this library's unloading.
+DWORD blockingSlot = TLS_OUT_OF_INDEXES;
+
+ULONG_PTR blocking_state() {
+    return blockingSlot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<ULONG_PTR>(TlsGetValue(blockingSlot));
+}
+
+void set_blocking_state(ULONG_PTR value) {
+    if (blockingSlot != TLS_OUT_OF_INDEXES) TlsSetValue(blockingSlot, reinterpret_cast<LPVOID>(value));
+}
 
 struct ApcContext {
     LPWSAOVERLAPPED_COMPLETION_ROUTINE routine;
@@ -207,15 +216,18 @@ int check_address(const struct sockaddr* name, int namelen) {
 }
 
 BlockingScope::BlockingScope() {
-    if (blockingDepth++ == 0) cancelRequested = false;
+    ULONG_PTR state = blocking_state();
+    if ((state >> 1) == 0) state = 0;  // the outermost blocking call starts without a cancellation
+    set_blocking_state(state + 2);
 }
-BlockingScope::~BlockingScope() { --blockingDepth; }
+BlockingScope::~BlockingScope() { set_blocking_state(blocking_state() - 2); }
 bool BlockingScope::cancel() {
-    if (blockingDepth == 0) return false;
-    cancelRequested = true;
+    ULONG_PTR state = blocking_state();
+    if ((state >> 1) == 0) return false;
+    set_blocking_state(state | 1);
     return true;
 }
-bool BlockingScope::cancelled() { return cancelRequested; }
+bool BlockingScope::cancelled() { return blocking_state() & 1; }
 
 int WSPAPI WSPCleanup(LPINT lpErrno) {
     Provider& p = provider();
@@ -238,6 +250,13 @@ int WSPAPI WSPCleanup(LPINT lpErrno) {
         p.table.clear();
     }
     if (stopped) stopped->stop();
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        if (p.startups == 0 && blockingSlot != TLS_OUT_OF_INDEXES) {
+            TlsFree(blockingSlot);
+            blockingSlot = TLS_OUT_OF_INDEXES;
+        }
+    }
     if (lpErrno) *lpErrno = 0;
     return 0;
 }
@@ -271,6 +290,7 @@ extern "C" int WSPAPI WSPStartup(WORD wVersionRequested, LPWSPDATA lpWSPData, LP
         std::lock_guard<std::mutex> guard(p.lock);
         if (p.startups == 0) {
             p.upcalls = UpcallTable;
+            if (blockingSlot == TLS_OUT_OF_INDEXES) blockingSlot = TlsAlloc();
             auto started = std::make_unique<Engine>();
             if (!started->start()) return WSASYSNOTREADY;
             p.engine = std::move(started);
