@@ -1,6 +1,7 @@
 // Descriptor hand-off between processes over abstract local sockets (Linux side).
 #include "fd_handoff.h"
 
+#include "kernel_calls.h"
 #include "ws_errno.h"
 
 #include <errno.h>
@@ -16,6 +17,8 @@
 
 #include <winerror.h>
 
+namespace k = qf::ws::kernel;
+
 namespace qf::afd {
 namespace {
 
@@ -29,28 +32,28 @@ socklen_t handoff_address(uint32_t token, sockaddr_un& address) {
 }  // namespace
 
 int handoff_open(int fd, uint32_t& token, int& listener, int& copy) {
-    listener = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    listener = k::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listener < 0) return qf::ws::ws_error_from_errno(errno);
     for (int attempt = 0; attempt < 16; ++attempt) {
         if (getrandom(&token, sizeof(token), 0) != sizeof(token)) token ^= static_cast<uint32_t>(getpid() * 2654435761u + attempt);
         if (token == 0) continue;
         sockaddr_un address;
         socklen_t length = handoff_address(token, address);
-        if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(listener, 1) == 0) {
-            copy = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        if (k::bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0 && k::listen(listener, 1) == 0) {
+            copy = k::fcntl(fd, F_DUPFD_CLOEXEC, 3);
             if (copy >= 0) return 0;
             break;
         }
         if (errno != EADDRINUSE) break;
     }
     int error = qf::ws::ws_error_from_errno(errno);
-    close(listener);
+    k::close(listener);
     listener = -1;
     return error;
 }
 
 bool handoff_serve(int listener, int copy) {
-    int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    int connection = k::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) return false;
     char byte = 'S';
     iovec iov{&byte, 1};
@@ -66,26 +69,26 @@ bool handoff_serve(int listener, int copy) {
     header->cmsg_type = SCM_RIGHTS;
     header->cmsg_len = CMSG_LEN(sizeof(int));
     memcpy(CMSG_DATA(header), &copy, sizeof(int));
-    bool sent = sendmsg(connection, &message, MSG_NOSIGNAL) == 1;
-    close(connection);
+    bool sent = k::sendmsg(connection, &message, MSG_NOSIGNAL) == 1;
+    k::close(connection);
     return sent;
 }
 
 int handoff_take(uint32_t token, int& fd) {
     fd = -1;
-    int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int connection = k::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (connection < 0) return qf::ws::ws_error_from_errno(errno);
     sockaddr_un address;
     socklen_t length = handoff_address(token, address);
-    if (connect(connection, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-        close(connection);
+    if (k::connect(connection, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+        k::close(connection);
         return WSAEINVAL;  // nobody offers this token (any more)
     }
     // The offering process answers from its provider thread; a bounded wait keeps a dead offer
     // from hanging the caller.
     pollfd item{connection, POLLIN, 0};
-    if (poll(&item, 1, 10000) <= 0) {
-        close(connection);
+    if (k::poll(&item, 1, 10000) <= 0) {
+        k::close(connection);
         return WSAETIMEDOUT;
     }
     char byte = 0;
@@ -96,15 +99,15 @@ int handoff_take(uint32_t token, int& fd) {
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof(control);
-    ssize_t received = recvmsg(connection, &message, MSG_CMSG_CLOEXEC);
-    close(connection);
+    ssize_t received = k::recvmsg(connection, &message, MSG_CMSG_CLOEXEC);
+    k::close(connection);
     if (received != 1) return WSAEINVAL;
     for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
         if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS &&
             header->cmsg_len >= CMSG_LEN(sizeof(int))) {
             memcpy(&fd, CMSG_DATA(header), sizeof(int));
-            int flags = fcntl(fd, F_GETFL);
-            if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+            int flags = k::fcntl(fd, F_GETFL);
+            if (flags >= 0) k::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
             return 0;
         }
     }

@@ -1,6 +1,7 @@
 // epoll for the base provider's engine (Linux side).
 #include "kernel_poller.h"
 
+#include "kernel_calls.h"
 #include "kernel_socket.h"
 
 #include <errno.h>
@@ -47,8 +48,8 @@ KernelPoller::KernelPoller() {
 }
 
 KernelPoller::~KernelPoller() {
-    if (wake_ >= 0) close(wake_);
-    if (epoll_ >= 0) close(epoll_);
+    if (wake_ >= 0) qf::ws::kernel::close(wake_);
+    if (epoll_ >= 0) qf::ws::kernel::close(epoll_);
 }
 
 void KernelPoller::watch(int fd, unsigned events, uint64_t token) {

@@ -2,6 +2,7 @@
 // options and flags between Winsock and Linux.
 #include "kernel_socket.h"
 
+#include "kernel_calls.h"
 #include "ws_errno.h"
 
 #include <errno.h>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include <winerror.h>
+
+namespace k = qf::ws::kernel;
 
 namespace qf::afd {
 namespace {
@@ -155,20 +158,20 @@ unsigned from_poll_events(unsigned revents) {
 int kn_socket(int af, int type, int protocol, int& fd) {
     if (af != kWsAfInet) return WSAEAFNOSUPPORT;
     if (type != SOCK_STREAM && type != SOCK_DGRAM && type != SOCK_RAW) return WSAESOCKTNOSUPPORT;
-    fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    fd = k::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
     return fd >= 0 ? 0 : last_error();
 }
 
 int kn_bind(int fd, const void* address, int length) {
     sockaddr_in in;
     if (int error = to_linux_address(address, length, in)) return error;
-    return bind(fd, reinterpret_cast<sockaddr*>(&in), sizeof(in)) == 0 ? 0 : last_error();
+    return k::bind(fd, reinterpret_cast<sockaddr*>(&in), sizeof(in)) == 0 ? 0 : last_error();
 }
 
 int kn_connect(int fd, const void* address, int length) {
     sockaddr_in in;
     if (int error = to_linux_address(address, length, in)) return error;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&in), sizeof(in)) == 0) return 0;
+    if (k::connect(fd, reinterpret_cast<sockaddr*>(&in), sizeof(in)) == 0) return 0;
     if (errno == EINPROGRESS || errno == EINTR) return WSAEWOULDBLOCK;
     return last_error();
 }
@@ -176,23 +179,23 @@ int kn_connect(int fd, const void* address, int length) {
 int kn_pending_error(int fd) {
     int value = 0;
     socklen_t length = sizeof(value);
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &value, &length) != 0) return last_error();
+    if (k::getsockopt(fd, SOL_SOCKET, SO_ERROR, &value, &length) != 0) return last_error();
     return value ? qf::ws::ws_error_from_errno(value) : 0;
 }
 
 int kn_listen(int fd, int backlog) {
     if (backlog < 0) backlog = 0;
-    return listen(fd, backlog > SOMAXCONN ? SOMAXCONN : backlog) == 0 ? 0 : last_error();
+    return k::listen(fd, backlog > SOMAXCONN ? SOMAXCONN : backlog) == 0 ? 0 : last_error();
 }
 
 int kn_accept(int fd, int& accepted, void* address, int* length) {
     sockaddr_storage peer;
     socklen_t peerLength = sizeof(peer);
-    accepted = accept4(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    accepted = k::accept4(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted < 0) return last_error();
     if (address && length) {
         if (int error = from_linux_address(peer, peerLength, address, length)) {
-            close(accepted);
+            k::close(accepted);
             accepted = -1;
             return error;
         }
@@ -215,7 +218,7 @@ int kn_send(int fd, const IoBuffer* buffers, int count, int flags, const void* t
         message.msg_name = &target;
         message.msg_namelen = sizeof(target);
     }
-    ssize_t result = sendmsg(fd, &message, linuxFlags);
+    ssize_t result = k::sendmsg(fd, &message, linuxFlags);
     if (result < 0) return last_error();
     sent = static_cast<size_t>(result);
     return 0;
@@ -233,7 +236,7 @@ int kn_recv(int fd, const IoBuffer* buffers, int count, int* flags, void* from, 
     sockaddr_storage peer;
     message.msg_name = &peer;
     message.msg_namelen = sizeof(peer);
-    ssize_t result = recvmsg(fd, &message, linuxFlags);
+    ssize_t result = k::recvmsg(fd, &message, linuxFlags);
     if (result < 0) return last_error();
     received = static_cast<size_t>(result);
     if (from && fromLength) {
@@ -248,14 +251,14 @@ int kn_recv(int fd, const IoBuffer* buffers, int count, int* flags, void* from, 
 int kn_shutdown(int fd, int how) {
     int linuxHow = how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : how == 2 ? SHUT_RDWR : -1;
     if (linuxHow < 0) return WSAEINVAL;
-    return shutdown(fd, linuxHow) == 0 ? 0 : last_error();
+    return k::shutdown(fd, linuxHow) == 0 ? 0 : last_error();
 }
 
 int kn_local_name(int fd, void* address, int* length) {
     if (!address || !length) return WSAEFAULT;
     sockaddr_storage name;
     socklen_t nameLength = sizeof(name);
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&name), &nameLength) != 0) return last_error();
+    if (k::getsockname(fd, reinterpret_cast<sockaddr*>(&name), &nameLength) != 0) return last_error();
     return from_linux_address(name, nameLength, address, length);
 }
 
@@ -263,7 +266,7 @@ int kn_peer_name(int fd, void* address, int* length) {
     if (!address || !length) return WSAEFAULT;
     sockaddr_storage name;
     socklen_t nameLength = sizeof(name);
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&name), &nameLength) != 0) return last_error();
+    if (k::getpeername(fd, reinterpret_cast<sockaddr*>(&name), &nameLength) != 0) return last_error();
     return from_linux_address(name, nameLength, address, length);
 }
 
@@ -276,7 +279,7 @@ int kn_get_option(int fd, int level, int name, void* value, int* length) {
     case OptionKind::DontLinger: {
         linger l{};
         socklen_t l_length = sizeof(l);
-        if (getsockopt(fd, option->level, option->name, &l, &l_length) != 0) return last_error();
+        if (k::getsockopt(fd, option->level, option->name, &l, &l_length) != 0) return last_error();
         if (option->kind == OptionKind::DontLinger) {
             if (*length < static_cast<int>(sizeof(int))) return WSAEFAULT;
             int dontLinger = l.l_onoff ? 0 : 1;
@@ -294,7 +297,7 @@ int kn_get_option(int fd, int level, int name, void* value, int* length) {
         if (*length < static_cast<int>(sizeof(int))) return WSAEFAULT;
         int v = 0;
         socklen_t v_length = sizeof(v);
-        if (getsockopt(fd, option->level, option->name, &v, &v_length) != 0) return last_error();
+        if (k::getsockopt(fd, option->level, option->name, &v, &v_length) != 0) return last_error();
         if (option->kind == OptionKind::Error) v = v ? qf::ws::ws_error_from_errno(v) : 0;
         if (option->kind == OptionKind::Bool) v = v ? 1 : 0;
         if (option->kind == OptionKind::DontFragment) v = v == IP_PMTUDISC_DO ? 1 : 0;
@@ -318,7 +321,7 @@ int kn_set_option(int fd, int level, int name, const void* value, int length) {
         WsLinger in;
         std::memcpy(&in, value, sizeof(in));
         linger l{in.onoff ? 1 : 0, in.seconds};
-        return setsockopt(fd, option->level, option->name, &l, sizeof(l)) == 0 ? 0 : last_error();
+        return k::setsockopt(fd, option->level, option->name, &l, sizeof(l)) == 0 ? 0 : last_error();
     }
     case OptionKind::DontLinger: {
         if (length < static_cast<int>(sizeof(int))) return WSAEFAULT;
@@ -326,9 +329,9 @@ int kn_set_option(int fd, int level, int name, const void* value, int length) {
         std::memcpy(&dontLinger, value, sizeof(int));
         linger l{};
         socklen_t l_length = sizeof(l);
-        getsockopt(fd, option->level, option->name, &l, &l_length);
+        k::getsockopt(fd, option->level, option->name, &l, &l_length);
         l.l_onoff = dontLinger ? 0 : 1;
-        return setsockopt(fd, option->level, option->name, &l, sizeof(l)) == 0 ? 0 : last_error();
+        return k::setsockopt(fd, option->level, option->name, &l, sizeof(l)) == 0 ? 0 : last_error();
     }
     case OptionKind::Bool: {
         // Windows takes a BOOL, and a single byte as well.
@@ -337,37 +340,37 @@ int kn_set_option(int fd, int level, int name, const void* value, int length) {
         if (length >= static_cast<int>(sizeof(int))) std::memcpy(&v, value, sizeof(int));
         else v = *static_cast<const unsigned char*>(value);
         v = v ? 1 : 0;
-        return setsockopt(fd, option->level, option->name, &v, sizeof(v)) == 0 ? 0 : last_error();
+        return k::setsockopt(fd, option->level, option->name, &v, sizeof(v)) == 0 ? 0 : last_error();
     }
     case OptionKind::DontFragment: {
         if (length < static_cast<int>(sizeof(int))) return WSAEFAULT;
         int v;
         std::memcpy(&v, value, sizeof(int));
         v = v ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
-        return setsockopt(fd, option->level, option->name, &v, sizeof(v)) == 0 ? 0 : last_error();
+        return k::setsockopt(fd, option->level, option->name, &v, sizeof(v)) == 0 ? 0 : last_error();
     }
     case OptionKind::Int:
     default:
         if (option->name == IP_ADD_MEMBERSHIP || option->name == IP_DROP_MEMBERSHIP) {
             // ip_mreq: two IPv4 addresses, the same bytes on both systems.
             if (length < static_cast<int>(sizeof(ip_mreq))) return WSAEFAULT;
-            return setsockopt(fd, option->level, option->name, value, sizeof(ip_mreq)) == 0 ? 0 : last_error();
+            return k::setsockopt(fd, option->level, option->name, value, sizeof(ip_mreq)) == 0 ? 0 : last_error();
         }
         if (length < static_cast<int>(sizeof(int))) return WSAEFAULT;
-        return setsockopt(fd, option->level, option->name, value, sizeof(int)) == 0 ? 0 : last_error();
+        return k::setsockopt(fd, option->level, option->name, value, sizeof(int)) == 0 ? 0 : last_error();
     }
 }
 
 int kn_bytes_readable(int fd, uint32_t& bytes) {
     int value = 0;
-    if (ioctl(fd, FIONREAD, &value) != 0) return last_error();
+    if (k::ioctl(fd, FIONREAD, &value) != 0) return last_error();
     bytes = value < 0 ? 0 : static_cast<uint32_t>(value);
     return 0;
 }
 
 int kn_at_mark(int fd, bool& atMark) {
     int value = 0;
-    if (ioctl(fd, SIOCATMARK, &value) != 0) return last_error();
+    if (k::ioctl(fd, SIOCATMARK, &value) != 0) return last_error();
     atMark = value != 0;
     return 0;
 }
@@ -375,7 +378,7 @@ int kn_at_mark(int fd, bool& atMark) {
 int kn_wait(int fd, unsigned events, int timeoutMs, unsigned& ready) {
     pollfd item{fd, static_cast<short>(to_poll_events(events)), 0};
     ready = 0;
-    int result = poll(&item, 1, timeoutMs);
+    int result = k::poll(&item, 1, timeoutMs);
     if (result < 0) return errno == EINTR ? 0 : last_error();
     if (result > 0) ready = from_poll_events(static_cast<unsigned short>(item.revents));
     return 0;
@@ -385,7 +388,7 @@ int kn_poll(PollItem* items, size_t count, int timeoutMs, int& readyCount) {
     std::vector<pollfd> fds(count);
     for (size_t i = 0; i < count; ++i) fds[i] = pollfd{items[i].fd, static_cast<short>(to_poll_events(items[i].events)), 0};
     readyCount = 0;
-    int result = poll(fds.data(), fds.size(), timeoutMs);
+    int result = k::poll(fds.data(), fds.size(), timeoutMs);
     if (result < 0) return errno == EINTR ? 0 : last_error();
     for (size_t i = 0; i < count; ++i) {
         items[i].ready = from_poll_events(static_cast<unsigned short>(fds[i].revents));
@@ -394,21 +397,21 @@ int kn_poll(PollItem* items, size_t count, int timeoutMs, int& readyCount) {
     return 0;
 }
 
-void kn_close(int fd) { close(fd); }
+void kn_close(int fd) { k::close(fd); }
 
 int kn_replace(int source, int target) {
     int result;
     do {
-        result = dup3(source, target, O_CLOEXEC);
+        result = k::dup3(source, target, O_CLOEXEC);
     } while (result < 0 && errno == EINTR);
     int error = result < 0 ? last_error() : 0;
-    close(source);
+    k::close(source);
     return error;
 }
 
 int kn_peek_state(int fd) {
     char byte;
-    ssize_t result = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    ssize_t result = k::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
     if (result > 0) return 1;
     if (result == 0) return 0;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 2;
