@@ -64,7 +64,7 @@ int receive(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberO
     settle_connect(*socket, true);
     if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
     if (socket->receiveShutdown) return fail(lpErrno, WSAESHUTDOWN);
-    if (!socket->stream()) {
+    if (socket->info.iSocketType == SOCK_DGRAM) {
         // A datagram socket receives only once it has an address (bound, connected or sent from).
         sockaddr_in local;
         int localLength = sizeof(local);

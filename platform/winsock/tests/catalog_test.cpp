@@ -264,6 +264,20 @@ TEST(CatalogStoreTest, UnpackRefusesEveryMalformedForm) {
     EXPECT_FALSE(qf::wscat::catalog_unpack(nullptr, 0, out));
 }
 
+TEST_F(CatalogTest, ApplicationsEnumerateNeitherHiddenNorLayeredEntries) {
+    ASSERT_NO_FATAL_FAILURE(install_passthru());
+    EXPECT_EQ(7u, enumerate_catalog().size());
+    DWORD size = 0;
+    EXPECT_EQ(SOCKET_ERROR, WSAEnumProtocolsW(nullptr, nullptr, &size));
+    EXPECT_EQ(WSAENOBUFS, WSAGetLastError());
+    EXPECT_EQ(6 * sizeof(WSAPROTOCOL_INFOW), size);
+    std::vector<WSAPROTOCOL_INFOA> narrow(6);
+    DWORD narrowSize = static_cast<DWORD>(narrow.size() * sizeof(WSAPROTOCOL_INFOA));
+    ASSERT_EQ(6, WSAEnumProtocolsA(nullptr, narrow.data(), &narrowSize));
+    EXPECT_STREQ("LAYERED MSAFD Tcpip [TCP/IP]", narrow[0].szProtocol);
+    for (const auto& entry : narrow) EXPECT_NE(LAYERED_PROTOCOL, entry.ProtocolChain.ChainLen);
+}
+
 TEST_F(CatalogTest, AProcessStartedAfterAChangeSeesIt) {
     ASSERT_NO_FATAL_FAILURE(install_passthru());
     FILE* child = popen(WINSOCK_CHILD " catalog", "r");
