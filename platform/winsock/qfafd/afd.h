@@ -57,6 +57,7 @@ struct BaseSocket {
     bool endSeen = false;       // the peer's end of stream or an error: no more data will come
     bool closeWaitsForData = false;  // the peer closed, FD_CLOSE waits until the data is read
     int connectError = 0;       // the outcome of a failed connection, reported once by SO_ERROR
+    int resetError = 0;         // the connection was reset or aborted: every later receive says so
     DWORD receiveTimeout = 0, sendTimeout = 0;  // milliseconds, 0: none
     ULONGLONG connectedAt = 0;
     BOOL exclusiveAddressUse = FALSE;

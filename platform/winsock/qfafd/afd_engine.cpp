@@ -56,6 +56,7 @@ void detect_events(BaseSocket& socket, unsigned events) {
                 if (events & kPeerClosed) socket.closeWaitsForData = true;
             } else if (state == 0 || state < 0) {
                 socket.endSeen = true;
+                if (state < 0) socket.resetError = -state;  // the kernel tells a reset once; keep it
                 if (live & FD_CLOSE) signal_event(socket, FD_CLOSE, state < 0 ? -state : 0);
             }
         } else if ((events & kReadable) && (live & FD_READ)) {
@@ -115,6 +116,13 @@ void accept_into(BaseSocket& listening, PendingOp& op, int accepted) {
 
 }  // namespace
 
+void note_reset(BaseSocket& socket, int error) {
+    if (socket.stream() && (error == WSAECONNRESET || error == WSAECONNABORTED)) {
+        socket.resetError = error;
+        socket.endSeen = true;
+    }
+}
+
 int take_connection(BaseSocket& target, int accepted) {
     if (target.closing) {
         kn_close(accepted);
@@ -129,6 +137,7 @@ int take_connection(BaseSocket& target, int accepted) {
     target.closeWaitsForData = false;
     target.sendShutdown = target.receiveShutdown = false;
     target.connectError = 0;
+    target.resetError = 0;
     target.connectedAt = GetTickCount();
     // Handles duplicated from the accepting socket now name the new connection too.
     int upcallError = 0;
@@ -144,9 +153,13 @@ void process_reads(BaseSocket& socket) {
             std::vector<IoBuffer> buffers = buffers_after(op.buffers, 0);
             int flags = static_cast<int>(op.flags);
             size_t received = 0;
-            int error = kn_recv(socket.fd, buffers.data(), static_cast<int>(buffers.size()), &flags, op.from,
+            int error = socket.resetError;
+            if (!error) {
+                error = kn_recv(socket.fd, buffers.data(), static_cast<int>(buffers.size()), &flags, op.from,
                                 op.fromLength, received);
-            if (error == WSAEWOULDBLOCK) return;
+                if (error == WSAEWOULDBLOCK) return;
+                note_reset(socket, error);
+            }
             if (socket.stream() && !error && received == 0 && total_length(op.buffers) > 0) socket.endSeen = true;
             finish(socket, op, error, static_cast<DWORD>(received), 0);
         } else if (op.kind == OpKind::AcceptEx) {

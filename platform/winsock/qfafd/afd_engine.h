@@ -44,6 +44,9 @@ private:
 // descriptor is pointed at the connection, and so are the handles duplicated from it.
 int take_connection(BaseSocket& target, int accepted);
 
+// Keeps a reset that a receive reported: the kernel reports it once, Winsock to every later receive.
+void note_reset(BaseSocket& socket, int error);
+
 // Runs the pending operations of a socket that can make progress now (lock held).
 void process_reads(BaseSocket& socket);
 void process_writes(BaseSocket& socket);

@@ -203,6 +203,7 @@ BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesT
             if (int error = kn_replace(fresh, socket->fd)) return fail_with(error);
             socket->connected = false;
             socket->sendShutdown = socket->receiveShutdown = false;
+            socket->resetError = 0;
             socket->endSeen = false;
             socket->closeWaitsForData = false;
             int upcallError = 0;

@@ -1,6 +1,7 @@
 // Sending and receiving: blocking, non-blocking and overlapped.
 #include "afd.h"
 
+#include "afd_engine.h"
 #include "kernel_socket.h"
 
 #include <cstring>
@@ -64,6 +65,7 @@ int receive(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberO
     settle_connect(*socket, true);
     if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
     if (socket->receiveShutdown) return fail(lpErrno, WSAESHUTDOWN);
+    if (socket->resetError) return fail(lpErrno, socket->resetError);
     if (socket->info.iSocketType == SOCK_DGRAM) {
         // A datagram socket receives only once it has an address (bound, connected or sent from).
         sockaddr_in local;
@@ -83,6 +85,7 @@ int receive(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberO
             int error = kn_recv(socket->fd, buffers.data(), static_cast<int>(buffers.size()), &outFlags, lpFrom,
                                 lpFromlen, received);
             if (error != WSAEWOULDBLOCK) {
+                note_reset(*socket, error);
                 if (socket->stream() && !error && received == 0 && total > 0) socket->endSeen = true;
                 watch_socket(*socket);
                 if (lpNumberOfBytesRecvd) *lpNumberOfBytesRecvd = static_cast<DWORD>(received);
@@ -112,6 +115,7 @@ int receive(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberO
         int error = kn_recv(socket->fd, buffers.data(), static_cast<int>(buffers.size()), &outFlags, lpFrom,
                             lpFromlen, received);
         if (error != WSAEWOULDBLOCK) {
+            note_reset(*socket, error);
             done += received;
             bool end = socket->stream() && !error && received == 0 && total > 0;
             if (end) socket->endSeen = true;

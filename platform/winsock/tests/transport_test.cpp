@@ -333,6 +333,26 @@ TEST_P(TransportTest, EventSelectionRecordsEventsUntilEnumerated) {
     WSACloseEvent(event);
 }
 
+TEST_P(TransportTest, AnAbortiveCloseReachesThePeerAsAReset) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    WSAEVENT event = WSACreateEvent();
+    ASSERT_EQ(0, WSAEventSelect(server, event, FD_CLOSE));
+    LINGER abortive{1, 0};
+    ASSERT_EQ(0, setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&abortive), sizeof(abortive)));
+    ASSERT_EQ(0, closesocket(client));
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &event, FALSE, 10000, FALSE));
+    WSANETWORKEVENTS events{};
+    ASSERT_EQ(0, WSAEnumNetworkEvents(server, event, &events));
+    EXPECT_EQ(FD_CLOSE, events.lNetworkEvents);
+    EXPECT_EQ(WSAECONNRESET, events.iErrorCode[FD_CLOSE_BIT]);
+    char byte;
+    EXPECT_EQ(SOCKET_ERROR, recv(server, &byte, 1, 0));
+    EXPECT_EQ(WSAECONNRESET, WSAGetLastError());
+    WSACloseEvent(event);
+    closesocket(server);
+}
+
 TEST_P(TransportTest, SelectReportsExactlyTheReadySocketsOfMany) {
     const int kPairs = 24;
     SOCKET clients[kPairs], servers[kPairs];
