@@ -113,9 +113,9 @@ extern "C" DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, D
 
 extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
     std::string path;
-    if (hModule) {
+    if (hModule && hModule != GetModuleHandleA(NULL)) {
         // Module handles belong to the module loader.
-        if (!qf::module_file_name || !qf::module_file_name(hModule, path)) {
+        if (!qf::module_file_name(hModule, path)) {
             SetLastError(ERROR_MOD_NOT_FOUND);
             return 0;
         }

@@ -4,6 +4,8 @@
 // another library) is the same instance and is never unloaded, as a statically linked DLL.
 #include "modules.h"
 
+#include <qf/module_file_name.h>
+
 #include <dirent.h>
 #include <dlfcn.h>
 #include <link.h>
@@ -199,6 +201,16 @@ Module* find_in_process(const std::string& base, const std::string& path) {
 }
 
 }  // namespace
+
+bool module_file_name(HMODULE module, std::string& path) {
+    Loader& l = loader();
+    std::lock_guard<std::recursive_mutex> guard(l.lock);
+    auto it = l.modules.find(module);
+    if (it == l.modules.end() || it->second.path.empty()) return false;
+    path = it->second.path;
+    return true;
+}
+
 }  // namespace qf
 
 using qf::Module;

@@ -182,3 +182,22 @@ TEST_F(Modules, ThreadEndsWithFreeLibraryAndExitThreadWhileItsModuleUnloads) {
 }
 
 }  // namespace
+
+TEST_F(Modules, ModuleFileNameIsTheLoadedLibrarysFileAndTheProgramsForNull) {
+    HMODULE module = LoadLibraryA(kModule);
+    ASSERT_NE(module, nullptr);
+    char path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(module, path, sizeof(path));
+    ASSERT_GT(length, 0u);
+    EXPECT_NE(std::string(path).find("libwin32_testmodule.so"), std::string::npos) << path;
+
+    char program[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(GetModuleHandleA(nullptr), program, sizeof(program)), 0u);
+    char programToo[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, programToo, sizeof(programToo)), 0u);
+    EXPECT_STREQ(program, programToo);
+
+    EXPECT_TRUE(FreeLibrary(module));
+    EXPECT_EQ(GetModuleFileNameA(module, path, sizeof(path)), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}

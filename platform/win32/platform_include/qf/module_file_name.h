@@ -7,8 +7,7 @@
 
 namespace qf {
 
-// Defined by the module loader: true with the module's file path when module names a loaded
-// module. While no loader defines it, GetModuleFileNameA answers only for NULL (the program).
-bool module_file_name(HMODULE module, std::string& path) __attribute__((weak));
+// The module loader's answer: true with the file path when module names a module it knows.
+bool module_file_name(HMODULE module, std::string& path);
 
 }  // namespace qf
