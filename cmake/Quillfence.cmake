@@ -17,6 +17,15 @@ function(qf_library name kind)
   set_target_properties(${name} PROPERTIES PREFIX "lib")
 endfunction()
 
+# qf_folder_tests(<name> DEPS ...): the folder's tests/*.cpp as one test program, when there are any.
+function(qf_folder_tests name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(sources)
+    qf_test(${name} SOURCES ${sources} DEPS ${ARG_DEPS})
+  endif()
+endfunction()
+
 # qf_test(<name> SOURCES ... [DEPS ...])
 # A GoogleTest program; each test case runs as its own ctest entry (own process).
 function(qf_test name)

@@ -1,3 +1,4 @@
+// bench-links: vtpicsrsac
 // The rating checks run on every received chunk of a web page: a 16 KB page with a label in its
 // head, and one without any label.
 #include "vtpicsrsac.h"

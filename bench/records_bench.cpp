@@ -1,3 +1,4 @@
+// bench-links: addrrec sockrec
 // Look-ups in full record tables, as the connect check and every inspected send or receive do.
 #include "addrrec.h"
 #include "sockrec.h"
