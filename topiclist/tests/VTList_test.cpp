@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 #include "store_root.h"
@@ -178,3 +179,38 @@ TEST_F(TopicListTest, UnopenableFileFailsAndLeavesRecordsAsDescribed) {
 }
 
 }  // namespace
+
+// Random files of any length: every read succeeds, converts exactly the entries the stored count
+// names (never past entry 19), leaves bytes past the file as the caller had them, and a write of
+// what was read stores the same bytes again.
+TEST_F(TopicListTest, RandomFilesReadWithinTheRecordAndWriteBackUnchanged) {
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 400; ++round) {
+        const size_t length = random() % (sizeof(TopicRecord) + 64);
+        std::vector<unsigned char> file(length);
+        for (unsigned char& byte : file) byte = (unsigned char)random();
+        if (length >= 4 && round % 2) {  // half the rounds with a count near the table's size
+            INT count = (INT)(random() % 26) - 3;
+            memcpy(file.data(), &count, sizeof(count));
+        }
+        write_bytes(topicFile(), file);
+
+        TopicRecord read = filled(0x5A);
+        ASSERT_EQ(1, vtlist_read(&read)) << "round " << round;
+        const std::vector<unsigned char> got = bytes_of(read);
+        const size_t taken = length < sizeof(TopicRecord) ? length : sizeof(TopicRecord);
+        const int converted = read.count < 0 ? 0 : (read.count >= 19 ? 20 : read.count + 1);
+        for (size_t at = 0; at < sizeof(TopicRecord); ++at) {
+            const size_t entry = at < 4 ? VTLIST_ENTRIES : (at - 4) / 40;
+            const bool nameByte = at >= 4 && (at - 4) % 40 >= 4 && (at - 4) % 40 < 4 + VTLIST_NAME_SIZE;
+            unsigned char expected = at < taken ? file[at] : 0x5A;
+            if (at < taken && nameByte && (int)entry < converted) expected = (unsigned char)(file[at] - 32);
+            ASSERT_EQ(expected, got[at]) << "round " << round << " byte " << at;
+        }
+
+        if (length == sizeof(TopicRecord)) {
+            ASSERT_EQ(1, vtlist_write(&read));
+            EXPECT_EQ(file, read_bytes(topicFile())) << "round " << round;
+        }
+    }
+}
