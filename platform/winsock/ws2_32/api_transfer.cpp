@@ -4,61 +4,63 @@
 
 using namespace qf::ws2;
 
-extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
-                              DWORD dwFlags, LPWSAOVERLAPPED lpOverlapped,
-                              LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
+namespace {
+
+// One data transfer through the socket's provider: an overlapped request on a layered handle
+// keeps its completion routine for WPUCompleteOverlappedRequest.
+template <class Call>
+int transfer(SOCKET s, LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
+             Call call) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
-    if (t.provider->procs.lpWSPSend(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpOverlapped,
-                                    lpCompletionRoutine, thread, &error) != 0)
-        return fail(error);
+    if (call(t.provider->procs, thread, &error) != 0) return fail(error);
     return 0;
+}
+
+}  // namespace
+
+extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
+                              DWORD dwFlags, LPWSAOVERLAPPED lpOverlapped,
+                              LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
+    return transfer(s, lpOverlapped, lpCompletionRoutine,
+                    [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
+                        return procs.lpWSPSend(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpOverlapped,
+                            lpCompletionRoutine, thread, error);
+                    });
 }
 
 extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
                                 DWORD dwFlags, const struct sockaddr* lpTo, int iTolen, LPWSAOVERLAPPED lpOverlapped,
                                 LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    Target t;
-    if (!resolve(s, t)) return SOCKET_ERROR;
-    LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
-    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
-    int error = 0;
-    if (t.provider->procs.lpWSPSendTo(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpTo, iTolen,
-                                      lpOverlapped, lpCompletionRoutine, thread, &error) != 0)
-        return fail(error);
-    return 0;
+    return transfer(s, lpOverlapped, lpCompletionRoutine,
+                    [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
+                        return procs.lpWSPSendTo(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpTo, iTolen,
+                            lpOverlapped, lpCompletionRoutine, thread, error);
+                    });
 }
 
 extern "C" int WSAAPI WSARecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd,
                               LPDWORD lpFlags, LPWSAOVERLAPPED lpOverlapped,
                               LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    Target t;
-    if (!resolve(s, t)) return SOCKET_ERROR;
-    LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
-    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
-    int error = 0;
-    if (t.provider->procs.lpWSPRecv(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped,
-                                    lpCompletionRoutine, thread, &error) != 0)
-        return fail(error);
-    return 0;
+    return transfer(s, lpOverlapped, lpCompletionRoutine,
+                    [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
+                        return procs.lpWSPRecv(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped,
+                            lpCompletionRoutine, thread, error);
+                    });
 }
 
 extern "C" int WSAAPI WSARecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd,
                                   LPDWORD lpFlags, struct sockaddr* lpFrom, LPINT lpFromlen,
                                   LPWSAOVERLAPPED lpOverlapped,
                                   LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    Target t;
-    if (!resolve(s, t)) return SOCKET_ERROR;
-    LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
-    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
-    int error = 0;
-    if (t.provider->procs.lpWSPRecvFrom(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpFrom,
-                                        lpFromlen, lpOverlapped, lpCompletionRoutine, thread, &error) != 0)
-        return fail(error);
-    return 0;
+    return transfer(s, lpOverlapped, lpCompletionRoutine,
+                    [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
+                        return procs.lpWSPRecvFrom(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpFrom,
+                            lpFromlen, lpOverlapped, lpCompletionRoutine, thread, error);
+                    });
 }
 
 int WSAAPI send(SOCKET s, const char* buf, int len, int flags) {
