@@ -101,8 +101,8 @@ void close_socket(const std::shared_ptr<BaseSocket>& socket);
 // selection changed (lock held), or to stop watching it.
 void watch_socket(BaseSocket& socket);
 void unwatch_socket(BaseSocket& socket);
-// Hands a descriptor offer to the engine; false when the provider is not running.
-bool offer_descriptor(int listener, int copy);
+// Hands a descriptor offer for process targetPid to the engine; false when the provider is not running.
+bool offer_descriptor(int listener, int copy, uint32_t targetPid);
 
 // Reports an overlapped operation as done: the completion routine through an APC to the
 // caller's thread, or else WPUCompleteOverlappedRequest (event, completion port).

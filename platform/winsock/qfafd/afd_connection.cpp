@@ -330,17 +330,16 @@ SOCKET WSPAPI WSPJoinLeaf(SOCKET s, const struct sockaddr* name, int namelen, LP
     return s;
 }
 
-// Offers the socket to the target process; the copy of the protocol information carries the
+// Offers the socket to the target process alone; the copy of the protocol information carries the
 // token under which WSPSocket there takes it.
 int WSPAPI WSPDuplicateSocket(SOCKET s, DWORD dwProcessId, LPWSAPROTOCOL_INFOW lpProtocolInfo, LPINT lpErrno) {
-    (void)dwProcessId;
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
     if (!lpProtocolInfo) return fail(lpErrno, WSAEFAULT);
     uint32_t token = 0;
     int listener = -1, copy = -1;
-    if (int error = handoff_open(socket->fd, token, listener, copy)) return fail(lpErrno, error);
-    if (!offer_descriptor(listener, copy)) {
+    if (int error = handoff_open(socket->fd, dwProcessId, token, listener, copy)) return fail(lpErrno, error);
+    if (!offer_descriptor(listener, copy, dwProcessId)) {
         kn_close(listener);
         kn_close(copy);
         return fail(lpErrno, WSANOTINITIALISED);

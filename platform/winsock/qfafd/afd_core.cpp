@@ -57,10 +57,10 @@ void unwatch_socket(BaseSocket& socket) {
     if (Engine* e = provider().engine.get()) e->forget(socket);
 }
 
-bool offer_descriptor(int listener, int copy) {
+bool offer_descriptor(int listener, int copy, uint32_t targetPid) {
     Engine* e = provider().engine.get();
     if (!e) return false;
-    e->offer(listener, copy);
+    e->offer(listener, copy, targetPid);
     return true;
 }
 

@@ -243,10 +243,10 @@ void Engine::update(BaseSocket& socket) {
 
 void Engine::forget(BaseSocket& socket) { poller_.forget(socket.fd); }
 
-void Engine::offer(int listener, int copy) {
+void Engine::offer(int listener, int copy, uint32_t targetPid) {
     {
         std::lock_guard<std::mutex> guard(offersLock_);
-        offers_.push_back(Offer{listener, copy, GetTickCount() + 60000});
+        offers_.push_back(Offer{listener, copy, targetPid, GetTickCount() + 60000});
     }
     poller_.watch(listener, kReadable, kOfferToken | static_cast<uint32_t>(listener));
 }
@@ -256,7 +256,7 @@ void Engine::serve_offers(int readyListener) {
     DWORD now = GetTickCount();
     for (size_t i = 0; i < offers_.size();) {
         Offer& offer = offers_[i];
-        bool served = offer.listener == readyListener && handoff_serve(offer.listener, offer.copy);
+        bool served = offer.listener == readyListener && handoff_serve(offer.listener, offer.copy, offer.targetPid);
         if (served || static_cast<LONG>(now - offer.deadline) >= 0) {
             poller_.forget(offer.listener);
             kn_close(offer.listener);

@@ -20,13 +20,15 @@ public:
     // Recomputes what to watch on socket (lock held) after its operations or selection changed.
     void update(BaseSocket& socket);
     void forget(BaseSocket& socket);
-    // Serves a descriptor hand-off (WSPDuplicateSocket) until taken or for a minute at most.
-    void offer(int listener, int copy);
+    // Serves a descriptor hand-off (WSPDuplicateSocket) to the target process until taken or for a
+    // minute at most.
+    void offer(int listener, int copy, uint32_t targetPid);
 
 private:
     struct Offer {
         int listener;
         int copy;
+        uint32_t targetPid;
         DWORD deadline;
     };
     void run();

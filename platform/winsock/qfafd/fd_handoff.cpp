@@ -6,6 +6,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <poll.h>
 #include <stddef.h>
 #include <stdio.h>
@@ -31,7 +32,11 @@ socklen_t handoff_address(uint32_t token, sockaddr_un& address) {
 
 }  // namespace
 
-int handoff_open(int fd, uint32_t& token, int& listener, int& copy) {
+int handoff_open(int fd, uint32_t targetPid, uint32_t& token, int& listener, int& copy) {
+    // The target must be a live process (one of another user counts: it exists, kill says EPERM).
+    if (targetPid == 0 || targetPid > 0x7fffffffu ||
+        (kill(static_cast<pid_t>(targetPid), 0) != 0 && errno != EPERM))
+        return WSAEINVAL;
     listener = k::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listener < 0) return qf::ws::ws_error_from_errno(errno);
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -52,9 +57,16 @@ int handoff_open(int fd, uint32_t& token, int& listener, int& copy) {
     return error;
 }
 
-bool handoff_serve(int listener, int copy) {
+bool handoff_serve(int listener, int copy, uint32_t targetPid) {
     int connection = k::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) return false;
+    ucred peer{};
+    socklen_t peerLength = sizeof(peer);
+    if (k::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0 ||
+        static_cast<uint32_t>(peer.pid) != targetPid) {
+        k::close(connection);  // not the process the socket was duplicated for: it gets nothing
+        return false;
+    }
     char byte = 'S';
     iovec iov{&byte, 1};
     char control[CMSG_SPACE(sizeof(int))];

@@ -10,9 +10,10 @@
 // every process that starts Winsock afterwards.
 extern "C" int WSPAPI WSCWriteProviderOrder(LPDWORD lpwdCatalogEntryId, DWORD dwNumberOfEntries) {
     if (!lpwdCatalogEntryId) return WSAEFAULT;
-    std::vector<DWORD> order(lpwdCatalogEntryId, lpwdCatalogEntryId + dwNumberOfEntries);
     return qf::wscat::catalog_update([&](qf::wscat::Catalog& catalog) -> int {
-        if (order.size() != catalog.entries.size()) return WSAEINVAL;
+        // The count is checked before the array is read: a count beyond the caller's array is refused.
+        if (dwNumberOfEntries != catalog.entries.size()) return WSAEINVAL;
+        std::vector<DWORD> order(lpwdCatalogEntryId, lpwdCatalogEntryId + dwNumberOfEntries);
         std::vector<DWORD> current;
         for (const auto& entry : catalog.entries) current.push_back(entry.info.dwCatalogEntryId);
         std::vector<DWORD> sortedOrder = order;

@@ -178,6 +178,8 @@ TEST_F(CatalogTest, ProviderOrderAcceptsOnlyAPermutationOfTheCurrentIds) {
         EXPECT_EQ(WSAEINVAL, WSCWriteProviderOrder(order.data(), static_cast<DWORD>(order.size()))) << c.what;
     }
     EXPECT_EQ(WSAEFAULT, WSCWriteProviderOrder(nullptr, 3));
+    std::vector<DWORD> two = {1001, 1002};
+    EXPECT_EQ(WSAEINVAL, WSCWriteProviderOrder(two.data(), 0x10000000));  // never read beyond the array
     EXPECT_EQ((std::vector<DWORD>{1001, 1002, 1003}), ids_of(enumerate_catalog()));
     std::vector<DWORD> reversed = {1003, 1002, 1001};
     ASSERT_EQ(0, WSCWriteProviderOrder(reversed.data(), 3));

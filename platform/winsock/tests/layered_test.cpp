@@ -60,6 +60,7 @@ TEST_F(LayeredTest, EveryEntryPointIsReachedThroughTheChain) {
     u_long off = 0;
     ASSERT_EQ(0, ioctlsocket(client, FIONBIO, &off));
     ASSERT_EQ(0, connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    ASSERT_TRUE(wait_readable(listener));
     SOCKET server = accept(listener, nullptr, nullptr);
     ASSERT_NE(INVALID_SOCKET, server);
     sockaddr_in peer;
@@ -83,7 +84,8 @@ TEST_F(LayeredTest, EveryEntryPointIsReachedThroughTheChain) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(server, &readable);
-    EXPECT_EQ(1, select(0, &readable, nullptr, nullptr, nullptr));
+    timeval wait{10, 0};
+    EXPECT_EQ(1, select(0, &readable, nullptr, nullptr, &wait));
     char buffer[8];
     EXPECT_EQ(2, recv(server, buffer, sizeof(buffer), 0));
 
@@ -93,6 +95,7 @@ TEST_F(LayeredTest, EveryEntryPointIsReachedThroughTheChain) {
     DWORD count = 0, flags = 0;
     EXPECT_EQ(SOCKET_ERROR, WSARecv(server, &wsabuf, 1, &count, &flags, &overlapped, nullptr));
     EXPECT_EQ(1, send(client, "c", 1, 0));
+    ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &event, FALSE, kDeadlineMs, FALSE));
     EXPECT_TRUE(WSAGetOverlappedResult(server, &overlapped, &count, TRUE, &flags));
     char qosName[] = "none";
     WSABUF qos{4, qosName};
@@ -111,6 +114,7 @@ TEST_F(LayeredTest, EveryEntryPointIsReachedThroughTheChain) {
     sockaddr_in udpAddress;
     SOCKET udp = udp_socket(udpAddress);
     EXPECT_EQ(1, sendto(udp, "u", 1, 0, reinterpret_cast<sockaddr*>(&udpAddress), sizeof(udpAddress)));
+    ASSERT_TRUE(wait_readable(udp));
     EXPECT_EQ(1, recvfrom(udp, buffer, sizeof(buffer), 0, nullptr, nullptr));
     sockaddr_in group = loopback(5000);
     group.sin_addr.s_addr = htonl(0xef010203);  // 239.1.2.3; the join may fail on a machine without multicast
@@ -301,6 +305,7 @@ TEST_F(LayeredTest, ASecondProcessStartedAfterTheInstallUsesTheChain) {
     std::string command = std::string(WINSOCK_CHILD) + " send " + std::to_string(ntohs(address.sin_port)) + " from-child";
     FILE* child = popen(command.c_str(), "r");
     ASSERT_NE(nullptr, child);
+    ASSERT_TRUE(wait_readable(listener)) << "the child did not connect";
     SOCKET server = accept(listener, nullptr, nullptr);
     ASSERT_NE(INVALID_SOCKET, server);
     EXPECT_EQ("from-child", receive_exactly(server, 10));

@@ -44,6 +44,8 @@ TEST_F(StartupTest, VersionsAreNegotiatedDownToTwoPointTwo) {
 TEST_F(StartupTest, CallsOutsideAStartedWinsockAreRefused) {
     EXPECT_EQ(INVALID_SOCKET, socket(AF_INET, SOCK_STREAM, 0));
     EXPECT_EQ(WSANOTINITIALISED, WSAGetLastError());
+    WSASetLastError(WSAEWOULDBLOCK);
+    EXPECT_EQ(WSAEWOULDBLOCK, WSAGetLastError());
     EXPECT_EQ(SOCKET_ERROR, WSACleanup());
     EXPECT_EQ(WSANOTINITIALISED, WSAGetLastError());
 

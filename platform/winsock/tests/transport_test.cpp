@@ -22,6 +22,8 @@ int last_error_of(int result) { return result == SOCKET_ERROR ? WSAGetLastError(
 TEST_P(TransportTest, BlockingStreamCarriesDataBothWaysAndEndsWithZero) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    DWORD deadline = 2 * kDeadlineMs;  // the writer cannot outlive a reader that gave up
+    ASSERT_EQ(0, setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&deadline), sizeof(deadline)));
     const std::string request(100000, 'q');  // more than one kernel buffer's worth
     std::thread writer([&] { EXPECT_EQ(static_cast<int>(request.size()), send(client, request.data(), static_cast<int>(request.size()), 0)); });
     EXPECT_EQ(request, receive_exactly(server, request.size()));
@@ -39,6 +41,7 @@ TEST_P(TransportTest, BlockingStreamCarriesDataBothWaysAndEndsWithZero) {
 
     ASSERT_EQ(0, shutdown(client, SD_SEND));
     char byte;
+    ASSERT_TRUE(wait_readable(server));
     EXPECT_EQ(0, recv(server, &byte, 1, 0));  // the peer's end of stream
     EXPECT_EQ(SOCKET_ERROR, send(client, "x", 1, 0));
     EXPECT_EQ(WSAESHUTDOWN, WSAGetLastError());
@@ -134,12 +137,14 @@ TEST_P(TransportTest, DatagramsCarryTheirSenderAndATruncatedOneSaysSo) {
     char buffer[64];
     sockaddr_in from{};
     int fromLength = sizeof(from);
+    ASSERT_TRUE(wait_readable(b));
     ASSERT_EQ(5, recvfrom(b, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength));
     EXPECT_EQ(0, std::memcmp(buffer, "hello", 5));
     EXPECT_EQ(first.sin_port, from.sin_port);
     EXPECT_EQ(static_cast<int>(sizeof(sockaddr_in)), fromLength);
 
     EXPECT_EQ(10, sendto(a, "0123456789", 10, 0, reinterpret_cast<sockaddr*>(&second), sizeof(second)));
+    ASSERT_TRUE(wait_readable(b));
     EXPECT_EQ(SOCKET_ERROR, recvfrom(b, buffer, 4, 0, nullptr, nullptr));
     EXPECT_EQ(WSAEMSGSIZE, WSAGetLastError());
 
@@ -224,7 +229,7 @@ TEST_P(TransportTest, CompletionRoutineRunsOnTheCallersThreadInAnAlertableWait) 
     EXPECT_EQ(7, send(client, "routine", 7, 0));
     DWORD transferred = 0;
     // Waiting without being alertable does not run the routine.
-    ASSERT_TRUE(WSAGetOverlappedResult(server, &overlapped, &transferred, TRUE, &flags));
+    ASSERT_TRUE(overlapped_result(server, overlapped, transferred, flags));
     EXPECT_EQ(0, routineRecord.calls);
     DWORD start = GetTickCount();
     while (routineRecord.calls == 0 && GetTickCount() - start < 10000) SleepEx(100, TRUE);
@@ -494,12 +499,23 @@ TEST_P(TransportTest, DuplicatedSocketIsTheSameConnection) {
     ASSERT_EQ(0, WSADuplicateSocketW(server, GetCurrentProcessId(), &info)) << WSAGetLastError();
     SOCKET copy = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0);
     ASSERT_NE(INVALID_SOCKET, copy) << WSAGetLastError();
+    // The narrow forms carry the same information.
+    WSAPROTOCOL_INFOA narrow{};
+    ASSERT_EQ(0, WSADuplicateSocketA(server, GetCurrentProcessId(), &narrow)) << WSAGetLastError();
+    EXPECT_EQ(info.dwCatalogEntryId, narrow.dwCatalogEntryId);
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(info.szProtocol[i], static_cast<WCHAR>(narrow.szProtocol[i])) << i;
+    SOCKET narrowCopy = WSASocketA(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &narrow, 0, 0);
+    ASSERT_NE(INVALID_SOCKET, narrowCopy) << WSAGetLastError();
+
     EXPECT_EQ(4, send(client, "twin", 4, 0));
     EXPECT_EQ("twin", receive_exactly(copy, 4));
     closesocket(server);
     EXPECT_EQ(3, send(copy, "ok!", 3, 0));  // the duplicate outlives the original handle
     EXPECT_EQ("ok!", receive_exactly(client, 3));
     closesocket(copy);
+    EXPECT_EQ(2, send(narrowCopy, "a!", 2, 0));
+    EXPECT_EQ("a!", receive_exactly(client, 2));
+    closesocket(narrowCopy);
     closesocket(client);
 }
 
@@ -524,9 +540,9 @@ TEST_P(TransportTest, OverlappedDatagramReportsItsSender) {
     if (result == SOCKET_ERROR) {
         ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
     }
-    ASSERT_TRUE(WSAGetOverlappedResult(a, &sending, &count, TRUE, &flags));
+    ASSERT_TRUE(overlapped_result(a, sending, count, flags));
     EXPECT_EQ(7u, count);
-    ASSERT_TRUE(WSAGetOverlappedResult(b, &overlapped, &count, TRUE, &flags));
+    ASSERT_TRUE(overlapped_result(b, overlapped, count, flags));
     EXPECT_EQ(7u, count);
     EXPECT_EQ(0, std::memcmp(buffer, "gram!!!", 7));
     EXPECT_EQ(first.sin_port, from.sin_port);
@@ -618,6 +634,9 @@ TEST_P(TransportTest, SocketOptionsKeepWindowsShapesAndRefuseTheUnknown) {
 TEST_P(TransportTest, ClosingASocketEndsACallBlockedOnIt) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    // A close that does not end the call leaves it to this timeout, and the test fails on its error.
+    DWORD deadline = 2 * kDeadlineMs;
+    ASSERT_EQ(0, setsockopt(server, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&deadline), sizeof(deadline)));
     int result = 0, error = 0;
     std::thread reader([&] {
         char byte;
@@ -681,11 +700,25 @@ TEST_P(TransportTest, RawIcmpEchoReachesLoopbackWhereTheProcessMayOpenRawSockets
     closesocket(raw);
 }
 
-TEST_P(TransportTest, AnotherProcessTakesADuplicatedSocket) {
+TEST_P(TransportTest, ADuplicatedSocketGoesToTheNamedProcessAlone) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
     WSAPROTOCOL_INFOW info{};
-    ASSERT_EQ(0, WSADuplicateSocketW(server, GetCurrentProcessId() + 1, &info)) << WSAGetLastError();
+    EXPECT_EQ(SOCKET_ERROR, WSADuplicateSocketW(server, 0x7ffffffe, &info));  // no such process
+    EXPECT_EQ(WSAEINVAL, WSAGetLastError());
+
+    std::string infoFile = root_.file("duplicate.hex");
+    FILE* child = popen((std::string(WINSOCK_CHILD) + " adopt " + infoFile + " handed-over").c_str(), "r");
+    ASSERT_NE(nullptr, child);
+    char line[256] = {};
+    unsigned childPid = 0;
+    ASSERT_TRUE(fgets(line, sizeof(line), child) && sscanf(line, "pid %u", &childPid) == 1) << line;
+    ASSERT_EQ(0, WSADuplicateSocketW(server, childPid, &info)) << WSAGetLastError();
+
+    // This process is not the one named: the socket is not handed to it.
+    EXPECT_EQ(INVALID_SOCKET, WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0));
+    EXPECT_EQ(WSAEINVAL, WSAGetLastError());
+
     std::string hex;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&info);
     for (size_t i = 0; i < sizeof(info); ++i) {
@@ -693,10 +726,13 @@ TEST_P(TransportTest, AnotherProcessTakesADuplicatedSocket) {
         snprintf(pair, sizeof(pair), "%02x", bytes[i]);
         hex += pair;
     }
-    FILE* child = popen((std::string(WINSOCK_CHILD) + " adopt " + hex + " handed-over").c_str(), "r");
-    ASSERT_NE(nullptr, child);
+    std::string partial = infoFile + ".part";
+    FILE* out = fopen(partial.c_str(), "w");
+    ASSERT_NE(nullptr, out);
+    fputs(hex.c_str(), out);
+    fclose(out);
+    ASSERT_EQ(0, rename(partial.c_str(), infoFile.c_str()));
     std::string output;
-    char line[256];
     while (fgets(line, sizeof(line), child)) output += line;
     EXPECT_EQ(0, pclose(child)) << output;
     EXPECT_EQ("handed-over", receive_exactly(client, 11));

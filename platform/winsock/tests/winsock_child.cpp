@@ -2,7 +2,8 @@
 // machine root named by QUILLFENCE_ROOT) and reports what it saw on standard output.
 //   winsock_child catalog                  the catalog's entry names, in order
 //   winsock_child send <port> <text>       connects to 127.0.0.1:<port>, sends text
-//   winsock_child adopt <hex info> <text>  opens the duplicated socket described by info, sends text
+//   winsock_child adopt <file> <text>      prints its process id, waits for the hex protocol information
+//                                          of a socket duplicated for it in file, opens it, sends text
 #include "passthru.h"
 
 #include <ws2spi.h>
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +49,7 @@ int send_text(SOCKET s, const char* text) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
+    alarm(30);  // a child that hangs is killed, and the test waiting for it fails instead of hanging
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         printf("WSAStartup failed\n");
@@ -73,11 +77,24 @@ int main(int argc, char** argv) {
         } else {
             result = send_text(s, argv[3]);
         }
-    } else if (mode == "adopt" && argc == 4 && strlen(argv[2]) == 2 * sizeof(WSAPROTOCOL_INFOW)) {
-        WSAPROTOCOL_INFOW info;
+    } else if (mode == "adopt" && argc == 4) {
+        // Tells its process id, then waits for the protocol information of a socket duplicated for
+        // it, written (as hex) to the file named on the command line.
+        printf("pid %u\n", static_cast<unsigned>(GetCurrentProcessId()));
+        fflush(stdout);
+        std::string hex;
+        for (int tries = 0; tries < 2000 && hex.size() != 2 * sizeof(WSAPROTOCOL_INFOW); ++tries) {
+            if (FILE* f = fopen(argv[2], "r")) {
+                char text[2 * sizeof(WSAPROTOCOL_INFOW) + 2] = {};
+                hex = fgets(text, sizeof(text), f) ? text : "";
+                fclose(f);
+            }
+            if (hex.size() != 2 * sizeof(WSAPROTOCOL_INFOW)) Sleep(10);
+        }
+        WSAPROTOCOL_INFOW info{};
         unsigned char* bytes = reinterpret_cast<unsigned char*>(&info);
-        for (size_t i = 0; i < sizeof(info); ++i) {
-            char pair[3] = {argv[2][2 * i], argv[2][2 * i + 1], 0};
+        for (size_t i = 0; i < sizeof(info) && hex.size() == 2 * sizeof(info); ++i) {
+            char pair[3] = {hex[2 * i], hex[2 * i + 1], 0};
             bytes[i] = static_cast<unsigned char>(strtoul(pair, nullptr, 16));
         }
         SOCKET s = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0);

@@ -113,6 +113,7 @@ void tcp_pair(SOCKET& client, SOCKET& server) {
     client = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_NE(INVALID_SOCKET, client);
     ASSERT_EQ(0, connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address))) << WSAGetLastError();
+    ASSERT_TRUE(wait_readable(listener));
     server = accept(listener, nullptr, nullptr);
     ASSERT_NE(INVALID_SOCKET, server) << WSAGetLastError();
     closesocket(listener);
@@ -128,15 +129,33 @@ SOCKET udp_socket(sockaddr_in& address) {
     return s;
 }
 
+bool wait_readable(SOCKET s, DWORD timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait{static_cast<LONG>(timeoutMs / 1000), static_cast<LONG>(timeoutMs % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &wait) == 1;
+}
+
 std::string receive_exactly(SOCKET s, size_t n) {
     std::string data;
     char buffer[4096];
     while (data.size() < n) {
+        if (!wait_readable(s)) break;
         int got = recv(s, buffer, static_cast<int>(std::min(sizeof(buffer), n - data.size())), 0);
         if (got <= 0) break;
         data.append(buffer, got);
     }
     return data;
+}
+
+BOOL overlapped_result(SOCKET s, WSAOVERLAPPED& overlapped, DWORD& bytes, DWORD& flags, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (WSAGetOverlappedResult(s, &overlapped, &bytes, FALSE, &flags)) return TRUE;
+        if (WSAGetLastError() != WSA_IO_INCOMPLETE || GetTickCount() - start > timeoutMs) return FALSE;
+        Sleep(2);
+    }
 }
 
 namespace {

@@ -44,8 +44,18 @@ void tcp_pair(SOCKET& client, SOCKET& server);
 // A UDP socket bound to 127.0.0.1.
 SOCKET udp_socket(sockaddr_in& address);
 
-// Receives until n bytes have arrived (blocking sockets).
+// Every wait of the tests ends by this deadline, so that a fault fails a test instead of hanging it.
+constexpr DWORD kDeadlineMs = 10000;
+
+// Whether s has something to read (data, a connection, the end) within timeoutMs.
+bool wait_readable(SOCKET s, DWORD timeoutMs = kDeadlineMs);
+// Receives until n bytes have arrived (blocking sockets), each piece waited for at most kDeadlineMs;
+// what arrived so far when a piece does not come.
 std::string receive_exactly(SOCKET s, size_t n);
+// The outcome of an overlapped operation, waited for (without being alertable) at most timeoutMs;
+// FALSE with WSA_IO_INCOMPLETE when it has not completed by then.
+BOOL overlapped_result(SOCKET s, WSAOVERLAPPED& overlapped, DWORD& bytes, DWORD& flags,
+                       DWORD timeoutMs = kDeadlineMs);
 
 // A hidden window on the calling thread that records the messages posted to it.
 class MessageWindow {
