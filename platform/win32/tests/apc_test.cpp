@@ -6,6 +6,7 @@
 #include <atomic>
 
 using win32_test::join_thread;
+using win32_test::kDeadlineMs;
 using win32_test::start_thread;
 
 namespace {
@@ -39,7 +40,7 @@ TEST_F(Apcs, NonAlertableWaitsLeaveThemQueuedAlertableWaitRunsThem) {
 
     // Even with the object signalled, queued APCs end the alertable wait first.
     SetEvent(event);
-    EXPECT_EQ(WaitForSingleObjectEx(event, INFINITE, TRUE), WAIT_IO_COMPLETION);
+    EXPECT_EQ(WaitForSingleObjectEx(event, kDeadlineMs, TRUE), WAIT_IO_COMPLETION);
     EXPECT_EQ(apcRuns.load(), 11);
     EXPECT_EQ(apcThread.load(), GetCurrentThreadId());
     EXPECT_EQ(WaitForSingleObjectEx(event, 0, TRUE), WAIT_OBJECT_0);  // nothing left to run
@@ -53,10 +54,10 @@ TEST_F(Apcs, QueuedToABlockedThreadWakesItsAlertableWait) {
     HANDLE thread = start_thread(
         [=] {
             SetEvent(waiting);
-            return WaitForSingleObjectEx(never, INFINITE, TRUE);
+            return WaitForSingleObjectEx(never, kDeadlineMs, TRUE);
         },
         &id);
-    WaitForSingleObject(waiting, INFINITE);
+    ASSERT_EQ(WaitForSingleObject(waiting, kDeadlineMs), WAIT_OBJECT_0);
     Sleep(20);
     ASSERT_NE(QueueUserAPC(count_apc, thread, 5), 0u);
     HANDLE copy = nullptr;
@@ -73,13 +74,13 @@ TEST_F(Apcs, QueuedToABlockedThreadWakesItsAlertableWait) {
 
 TEST_F(Apcs, AlertableSleepRunsThemAndWaitForMultipleToo) {
     QueueUserAPC(count_apc, GetCurrentThread(), 2);
-    EXPECT_EQ(SleepEx(INFINITE, TRUE), WAIT_IO_COMPLETION);
+    EXPECT_EQ(SleepEx(kDeadlineMs, TRUE), WAIT_IO_COMPLETION);
     EXPECT_EQ(apcRuns.load(), 2);
     EXPECT_EQ(SleepEx(0, TRUE), 0u);
 
     HANDLE events[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     QueueUserAPC(count_apc, GetCurrentThread(), 3);
-    EXPECT_EQ(WaitForMultipleObjectsEx(2, events, FALSE, INFINITE, TRUE), WAIT_IO_COMPLETION);
+    EXPECT_EQ(WaitForMultipleObjectsEx(2, events, FALSE, kDeadlineMs, TRUE), WAIT_IO_COMPLETION);
     EXPECT_EQ(apcRuns.load(), 5);
     CloseHandle(events[0]);
     CloseHandle(events[1]);

@@ -9,6 +9,8 @@
 #include <set>
 
 using win32_test::join_thread;
+using win32_test::kDeadlineMs;
+using win32_test::wait_until;
 using win32_test::start_thread;
 
 namespace {
@@ -61,7 +63,7 @@ TEST(CompletionPorts, TwoWaitersEachTakeOnePacket) {
     };
     HANDLE a = start_thread(waiter);
     HANDLE b = start_thread(waiter);
-    while (ready < 2) Sleep(1);
+    ASSERT_TRUE(wait_until([&] { return ready == 2; }));
     Sleep(20);
     PostQueuedCompletionStatus(port, 0, 0, &packets[0]);
     PostQueuedCompletionStatus(port, 0, 0, &packets[1]);
@@ -131,10 +133,10 @@ TEST(CompletionPorts, ClosingThePortReleasesAWaiter) {
         ULONG_PTR key = 0;
         LPOVERLAPPED overlapped = nullptr;
         waiting = true;
-        BOOL ok = GetQueuedCompletionStatus(port, &bytes, &key, &overlapped, INFINITE);
+        BOOL ok = GetQueuedCompletionStatus(port, &bytes, &key, &overlapped, INFINITE);  // closing ends it
         return ok ? DWORD{0} : GetLastError();
     });
-    while (!waiting) Sleep(1);
+    ASSERT_TRUE(wait_until([&] { return waiting.load(); }));
     Sleep(20);
     CloseHandle(port);
     EXPECT_EQ(join_thread(thread), static_cast<DWORD>(ERROR_ABANDONED_WAIT_0));

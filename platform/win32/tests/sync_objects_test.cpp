@@ -8,6 +8,7 @@
 #include <vector>
 
 using win32_test::join_thread;
+using win32_test::kDeadlineMs;
 using win32_test::start_thread;
 
 namespace {
@@ -59,7 +60,7 @@ TEST(Events, SetFromAnotherThreadWakesAnInfiniteWait) {
         SetEvent(event);
         return DWORD{0};
     });
-    EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, kDeadlineMs), WAIT_OBJECT_0);
     join_thread(setter);
     CloseHandle(event);
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 using win32_test::join_thread;
+using win32_test::kDeadlineMs;
+using win32_test::wait_until;
 using win32_test::start_thread;
 
 namespace {
@@ -16,7 +18,7 @@ namespace {
 TEST(Threads, HandleIsSignalledOnlyWhenTheThreadHasEnded) {
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = start_thread([go] {
-        WaitForSingleObject(go, INFINITE);
+        WaitForSingleObject(go, kDeadlineMs);
         return DWORD{42};
     });
     ASSERT_NE(thread, nullptr);
@@ -26,7 +28,7 @@ TEST(Threads, HandleIsSignalledOnlyWhenTheThreadHasEnded) {
     EXPECT_EQ(code, STILL_ACTIVE);
 
     SetEvent(go);
-    EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread, kDeadlineMs), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);  // stays signalled
     ASSERT_TRUE(GetExitCodeThread(thread, &code));
     EXPECT_EQ(code, 42u);
@@ -38,7 +40,7 @@ TEST(Threads, ClosingTheHandleLeavesTheThreadRunning) {
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = start_thread([=] {
-        WaitForSingleObject(go, INFINITE);
+        WaitForSingleObject(go, kDeadlineMs);
         SetEvent(done);
         return DWORD{0};
     });
@@ -97,9 +99,9 @@ TEST(Threads, ThreadsNotMadeByCreateThreadHaveIdsAndHandles) {
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread other([&] {
         id = GetCurrentThreadId();
-        WaitForSingleObject(go, INFINITE);
+        WaitForSingleObject(go, kDeadlineMs);
     });
-    while (id == 0) Sleep(1);
+    ASSERT_TRUE(wait_until([&] { return id != 0; }));
     HANDLE handle = OpenThread(THREAD_ALL_ACCESS, FALSE, id);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(WaitForSingleObject(handle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -126,11 +128,11 @@ TEST(Threads, DuplicatedPseudoHandleNamesTheThreadFromAnyThread) {
             DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
                             DUPLICATE_SAME_ACCESS);
             SetEvent(ready);
-            WaitForSingleObject(go, INFINITE);
+            WaitForSingleObject(go, kDeadlineMs);
             return DWORD{3};
         },
         &id);
-    WaitForSingleObject(ready, INFINITE);
+    ASSERT_EQ(WaitForSingleObject(ready, kDeadlineMs), WAIT_OBJECT_0);
     ASSERT_NE(self, nullptr);
     EXPECT_NE(self, GetCurrentThread());
     EXPECT_EQ(GetThreadId(self), id);

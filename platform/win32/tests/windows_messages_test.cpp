@@ -7,6 +7,7 @@
 #include <vector>
 
 using win32_test::join_thread;
+using win32_test::kDeadlineMs;
 using win32_test::start_thread;
 
 namespace {
@@ -64,6 +65,17 @@ std::vector<UINT> messages_seen() {
     return result;
 }
 
+// GetMessageA on the calling thread, once a matching message (or the quit request) is there: a
+// message that never comes fails the test instead of blocking it.
+BOOL get_message(MSG& msg, HWND hwnd = nullptr, UINT first = 0, UINT last = 0) {
+    bool there = win32_test::wait_until([&] { return PeekMessageA(&msg, hwnd, first, last, PM_NOREMOVE) != FALSE; });
+    if (!there) {
+        ADD_FAILURE() << "no message came";
+        return -2;
+    }
+    return GetMessageA(&msg, hwnd, first, last);
+}
+
 class Windows : public testing::Test {
 protected:
     void SetUp() override { seen.clear(); }
@@ -118,7 +130,7 @@ TEST_F(Windows, CreationSendsCreateMessagesAndDestructionTheDestroyMessages) {
     EXPECT_FALSE(DestroyWindow(hwnd));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
     MSG msg;
-    EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));  // the WM_DESTROY handler asked to quit
+    EXPECT_EQ(get_message(msg), FALSE);  // the WM_DESTROY handler asked to quit
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 9u);
 }
@@ -179,7 +191,7 @@ struct WindowThread {
                 return got == 0 ? static_cast<DWORD>(msg.wParam) : DWORD{2};
             },
             &id);
-        WaitForSingleObject(ready, INFINITE);
+        EXPECT_EQ(WaitForSingleObject(ready, kDeadlineMs), WAIT_OBJECT_0);
         CloseHandle(ready);
     }
 };
@@ -251,12 +263,12 @@ TEST_F(Windows, QuitComesAfterTheMessagesPostedBeforeIt) {
     PostQuitMessage(3);
     ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 2, 2, 0));  // no window: a thread message
     MSG msg;
-    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    ASSERT_EQ(get_message(msg), TRUE);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
     EXPECT_EQ(msg.hwnd, nullptr);
-    ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    ASSERT_EQ(get_message(msg), TRUE);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(get_message(msg), FALSE);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 3u);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // the quit request was used up
@@ -295,7 +307,7 @@ TEST_F(Windows, FiltersSelectByWindowAndRangeAndDestroyDiscardsAWindowsMessages)
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 2));  // WM_USER + 1 went with its window
     // Then the quit request of the WM_DESTROY handler, which passes any filter.
-    EXPECT_EQ(GetMessageA(&msg, second, WM_USER, WM_USER), FALSE);
+    EXPECT_EQ(get_message(msg, second, WM_USER, WM_USER), FALSE);
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(GetMessageA(&msg, first, 0, 0), -1);
