@@ -191,6 +191,97 @@ TEST_F(LayeredTest, AHandleOutsideACreatingCallIsAPlaceholderDescriptor) {
     closesocket(mine);
 }
 
+void WINAPI note_apc(DWORD_PTR context) { *reinterpret_cast<DWORD*>(context) = GetCurrentThreadId(); }
+
+TEST_F(LayeredTest, EveryUpcallOfTheTableTheProviderGotWorks) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);  // the chain's provider is started now
+    ASSERT_NE(INVALID_SOCKET, s);
+    auto table = reinterpret_cast<PassthruUpcallsFn>(reinterpret_cast<void*>(GetProcAddress(module_, "passthru_upcalls")));
+    ASSERT_NE(nullptr, table);
+    const WSPUPCALLTABLE& up = *table();
+    const void* const* entries = reinterpret_cast<const void* const*>(&up);
+    for (int i = 0; i < 15; ++i) EXPECT_NE(nullptr, entries[i]) << i;
+    int error = 0;
+
+    // Events: manual reset, made unsignalled.
+    WSAEVENT event = up.lpWPUCreateEvent(&error);
+    ASSERT_NE(nullptr, event);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+    EXPECT_TRUE(up.lpWPUSetEvent(event, &error));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0));
+    EXPECT_TRUE(up.lpWPUResetEvent(event, &error));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+    EXPECT_TRUE(up.lpWPUCloseEvent(event, &error));
+    EXPECT_FALSE(up.lpWPUCloseEvent(event, &error));
+    EXPECT_EQ(WSA_INVALID_HANDLE, error);
+
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    EXPECT_EQ(1, up.lpWPUFDIsSet(s, &set));
+    EXPECT_EQ(0, up.lpWPUFDIsSet(s + 1, &set));
+
+    LPBLOCKINGCALLBACK callback = reinterpret_cast<LPBLOCKINGCALLBACK>(1);
+    DWORD_PTR callbackContext = 1;
+    EXPECT_EQ(0, up.lpWPUQueryBlockingCallback(1001, &callback, &callbackContext, &error));
+    EXPECT_EQ(nullptr, callback);  // Winsock 2 blocks without a blocking hook
+
+    GUID base = qf::kBaseProviderId;
+    WCHAR path[MAX_PATH];
+    int length = 3;
+    EXPECT_EQ(SOCKET_ERROR, up.lpWPUGetProviderPath(&base, path, &length, &error));
+    EXPECT_EQ(WSAEFAULT, error);
+    ASSERT_EQ(0, up.lpWPUGetProviderPath(&base, path, &length, &error));
+    EXPECT_EQ(0, std::memcmp(path, qf::kBaseProviderPath, sizeof(qf::kBaseProviderPath)));
+
+    EXPECT_EQ(INVALID_SOCKET, up.lpWPUModifyIFSHandle(1001, 0x7ffffff0, &error));  // no such descriptor
+    EXPECT_EQ(WSAENOTSOCK, error);
+
+    SOCKET handle = up.lpWPUCreateSocketHandle(1004, 0x5150, &error);
+    ASSERT_NE(INVALID_SOCKET, handle);
+    DWORD_PTR context = 0;
+    ASSERT_EQ(0, up.lpWPUQuerySocketHandleContext(handle, &context, &error));
+    EXPECT_EQ(0x5150u, context);
+    ASSERT_EQ(0, up.lpWPUCloseSocketHandle(handle, &error));
+    EXPECT_EQ(SOCKET_ERROR, up.lpWPUQuerySocketHandleContext(handle, &context, &error));
+    EXPECT_EQ(WSAENOTSOCK, error);
+
+    MessageWindow window;
+    EXPECT_TRUE(up.lpWPUPostMessage(window.handle(), WM_USER + 3, 33, 44));
+    MSG posted;
+    ASSERT_TRUE(window.wait_for(WM_USER + 3, posted));
+    EXPECT_EQ(33u, posted.wParam);
+    EXPECT_EQ(44, posted.lParam);
+
+    // A thread's id from WPUOpenCurrentThread takes APCs that run in its alertable waits only.
+    WSATHREADID id{};
+    DWORD ranOn = 0, ranBeforeAlertable = 0, threadId = 0, alertable = 0;
+    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr), go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread target([&] {
+        threadId = GetCurrentThreadId();
+        int threadError = 0;
+        if (up.lpWPUOpenCurrentThread(&id, &threadError) != 0) return;
+        SetEvent(opened);
+        WaitForSingleObject(go, kDeadlineMs);  // not alertable: the APC queued meanwhile waits
+        ranBeforeAlertable = ranOn;
+        alertable = SleepEx(kDeadlineMs, TRUE);
+        up.lpWPUCloseThread(&id, &threadError);
+    });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opened, kDeadlineMs));
+    WSATHREADID copy = id;
+    EXPECT_EQ(0, up.lpWPUQueueApc(&copy, note_apc, reinterpret_cast<DWORD_PTR>(&ranOn), &error));
+    SetEvent(go);
+    target.join();
+    EXPECT_EQ(0u, ranBeforeAlertable);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_IO_COMPLETION), alertable);
+    EXPECT_EQ(threadId, ranOn);
+    EXPECT_EQ(SOCKET_ERROR, up.lpWPUQueueApc(&copy, note_apc, reinterpret_cast<DWORD_PTR>(&ranOn), &error));  // closed
+    CloseHandle(opened);
+    CloseHandle(go);
+    closesocket(s);
+}
+
 TEST_F(LayeredTest, TheCompletionUpcallSignalsTheEventAndThePortAsAsked) {
     int error = 0;
     SOCKET handle = WPUCreateSocketHandle(1004, 1, &error);

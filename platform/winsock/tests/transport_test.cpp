@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -216,27 +217,61 @@ void CALLBACK record_routine(DWORD error, DWORD bytes, LPWSAOVERLAPPED, DWORD) {
     routineRecord.calls++;
 }
 
-TEST_P(TransportTest, CompletionRoutineRunsOnTheCallersThreadInAnAlertableWait) {
+TEST_P(TransportTest, CompletionRoutineRunsOnceOnTheCallersThreadInAnAlertableWait) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
-    routineRecord = RoutineRecord();
     char buffer[32];
-    WSABUF wsabuf{sizeof(buffer), buffer};
-    WSAOVERLAPPED overlapped{};
-    DWORD received = 0, flags = 0;
-    ASSERT_EQ(SOCKET_ERROR, WSARecv(server, &wsabuf, 1, &received, &flags, &overlapped, record_routine));
-    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
-    EXPECT_EQ(7, send(client, "routine", 7, 0));
-    DWORD transferred = 0;
-    // Waiting without being alertable does not run the routine.
-    ASSERT_TRUE(overlapped_result(server, overlapped, transferred, flags));
-    EXPECT_EQ(0, routineRecord.calls);
-    DWORD start = GetTickCount();
-    while (routineRecord.calls == 0 && GetTickCount() - start < 10000) SleepEx(100, TRUE);
-    EXPECT_EQ(1, routineRecord.calls);
-    EXPECT_EQ(0u, routineRecord.error);
-    EXPECT_EQ(7u, routineRecord.bytes);
-    EXPECT_EQ(GetCurrentThreadId(), routineRecord.thread);
+    WSABUF in{sizeof(buffer), buffer};
+    WSABUF out{7, const_cast<char*>("routine")};
+    u_long available = 0;
+    struct Case {
+        const char* what;
+        SOCKET socket;
+        DWORD bytes;
+        std::function<int(WSAOVERLAPPED&)> start;
+        std::function<void()> then;
+    };
+    const Case cases[] = {
+        {"a receive that waits for its data", server, 7,
+         [&](WSAOVERLAPPED& o) {
+             DWORD count = 0, flags = 0;
+             return WSARecv(server, &in, 1, &count, &flags, &o, record_routine);
+         },
+         [&] { EXPECT_EQ(7, send(client, "routine", 7, 0)); }},
+        {"a send done at once", client, 7,
+         [&](WSAOVERLAPPED& o) {
+             DWORD count = 0;
+             return WSASend(client, &out, 1, &count, 0, &o, record_routine);
+         },
+         [&] { EXPECT_EQ("routine", receive_exactly(server, 7)); }},
+        {"an I/O control", server, sizeof(u_long),
+         [&](WSAOVERLAPPED& o) {
+             DWORD returned = 0;
+             return WSAIoctl(server, FIONREAD, nullptr, 0, &available, sizeof(available), &returned, &o, record_routine);
+         },
+         [] {}},
+    };
+    for (const Case& c : cases) {
+        routineRecord = RoutineRecord();
+        WSAOVERLAPPED overlapped{};
+        int result = c.start(overlapped);
+        if (result == SOCKET_ERROR) {
+            ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError()) << c.what;
+        }
+        c.then();
+        DWORD transferred = 0, flags = 0;
+        // Waiting without being alertable does not run the routine.
+        ASSERT_TRUE(overlapped_result(c.socket, overlapped, transferred, flags)) << c.what;
+        EXPECT_EQ(c.bytes, transferred) << c.what;
+        EXPECT_EQ(0, routineRecord.calls) << c.what;
+        DWORD start = GetTickCount();
+        while (routineRecord.calls == 0 && GetTickCount() - start < kDeadlineMs) SleepEx(100, TRUE);
+        SleepEx(20, TRUE);  // a second call would come now
+        EXPECT_EQ(1, routineRecord.calls) << c.what;
+        EXPECT_EQ(0u, routineRecord.error) << c.what;
+        EXPECT_EQ(c.bytes, routineRecord.bytes) << c.what;
+        EXPECT_EQ(GetCurrentThreadId(), routineRecord.thread) << c.what;
+    }
     closesocket(client);
     closesocket(server);
 }
@@ -309,6 +344,50 @@ TEST_P(TransportTest, WindowReceivesTheNetworkEventsOfItsSockets) {
     EXPECT_EQ(0, error);
     closesocket(server);
     closesocket(listener);
+}
+
+TEST_P(TransportTest, WinsockStartsAgainAfterItsLastCleanup) {
+    // Each round has the providers started afresh, with an overlapped request and a notification
+    // window. The layered provider's worker and window threads hold its library and let it go as
+    // they end; rounds 1 and 2 share one load of it (its window class is still registered), round
+    // 3 has it loaded anew.
+    MessageWindow window;
+    const UINT kMessage = WM_USER + 9;
+    HMODULE held = layered() ? LoadLibraryA("qfpassthru.dll") : nullptr;
+    for (int round = 1; round <= 3; ++round) {
+        SOCKET client, server;
+        ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+        ASSERT_EQ(0, WSAAsyncSelect(server, window.handle(), kMessage, FD_READ)) << round;
+        char buffer[8];
+        WSABUF wsabuf{sizeof(buffer), buffer};
+        WSAOVERLAPPED overlapped{};
+        overlapped.hEvent = WSACreateEvent();
+        DWORD count = 0, flags = 0;
+        ASSERT_EQ(SOCKET_ERROR, WSARecv(client, &wsabuf, 1, &count, &flags, &overlapped, nullptr)) << round;
+        ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError()) << round;
+        EXPECT_EQ(1, send(server, "o", 1, 0));
+        ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &overlapped.hEvent, TRUE, kDeadlineMs, FALSE)) << round;
+        ASSERT_TRUE(WSAGetOverlappedResult(client, &overlapped, &count, FALSE, &flags)) << round;
+        EXPECT_EQ(1u, count) << round;
+        EXPECT_EQ(1, send(client, "w", 1, 0));
+        WORD error = 0xffff;
+        ASSERT_TRUE(window.wait_for_event(kMessage, server, FD_READ, error)) << round;
+        EXPECT_EQ(0, error) << round;
+        WSACloseEvent(overlapped.hEvent);
+        closesocket(client);
+        closesocket(server);
+        ASSERT_EQ(0, WSACleanup()) << round;
+        if (round == 2 && held) {
+            FreeLibrary(held);
+            held = nullptr;
+            // Nothing else keeps the provider: once its threads have ended it is unloaded.
+            DWORD start = GetTickCount();
+            while (GetModuleHandleA("qfpassthru.dll") && GetTickCount() - start < kDeadlineMs) Sleep(5);
+            EXPECT_EQ(nullptr, GetModuleHandleA("qfpassthru.dll"));
+        }
+        WSADATA data;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data)) << round;
+    }
 }
 
 TEST_P(TransportTest, EventSelectionRecordsEventsUntilEnumerated) {

@@ -1,8 +1,12 @@
 // A layered provider that only forwards: every socket it hands out is a handle of its own (made by
 // WPUCreateSocketHandle) over the next provider's socket. Overlapped operations go down with the
 // provider's own overlapped structures and come back through its completion port and worker
-// thread; WSPAsyncSelect notifications come back through its hidden window and are reposted with
-// the application's handle.
+// thread, which completes them to the application with WPUCompleteOverlappedRequest, or with an
+// APC (WPUQueueApc) to the caller's thread when the application gave a completion routine.
+// WSPAsyncSelect notifications come back through its hidden window (message 0x464, on a thread of
+// its own) and are reposted with the application's handle. Its worker and window threads each hold
+// a reference on this library and end with FreeLibraryAndExitThread, so the library may be
+// unloaded by the last of them, after the runtime has let it go.
 #include "passthru.h"
 
 #include <mswsock.h>
@@ -18,6 +22,9 @@ namespace {
 
 constexpr int kEntryPoints = 30;
 constexpr UINT kNotifyMessage = WM_USER + 0x64;
+constexpr char kOwnLibrary[] = "QFPASSTHRU.DLL";  // module names are compared without regard to case
+constexpr char kWindowClass[] = "Passthru Async Window";
+constexpr ULONG_PTR kStopKey = 0xFFFFFFFF;
 std::atomic<long> calls[kEntryPoints];
 
 enum Entry {
@@ -50,11 +57,22 @@ struct Context {
 struct Request {
     WSAOVERLAPPED lowerOverlapped{};  // first: a completion's overlapped pointer leads back to the request
     LPWSAOVERLAPPED overlapped = nullptr;
+    LPWSAOVERLAPPED_COMPLETION_ROUTINE routine = nullptr;  // the application's, or null
+    WSATHREADID thread{};                                   // the caller's thread, for the routine's APC
     SOCKET own = INVALID_SOCKET;
     SOCKET lower = INVALID_SOCKET;
     Lower* provider = nullptr;
     std::vector<WSABUF> buffers;
     DWORD flags = 0;
+};
+
+// The overlapped worker: one thread on a completion port of its own. The port and the structure
+// go with the thread; clean-up waits for drained (its own event) only.
+struct Worker {
+    HANDLE port = nullptr;
+    HANDLE drained = nullptr;  // set once the worker has taken its last packet
+    HMODULE library = nullptr;  // the worker thread's reference on this library
+    WSATHREADID thread{};
 };
 
 struct State {
@@ -64,10 +82,8 @@ struct State {
     DWORD layeredEntryId = 0;
     std::vector<std::unique_ptr<Lower>> lowers;
     std::vector<Context*> contexts;
-    HANDLE port = nullptr;
-    HANDLE worker = nullptr;
+    Worker* worker = nullptr;
     HWND window = nullptr;
-    HANDLE windowThread = nullptr;
     LPWPUCOMPLETEOVERLAPPEDREQUEST completeRequest = nullptr;
 };
 
@@ -179,58 +195,103 @@ void forget_context(Context* context) {
 
 // ---- Overlapped requests: down with our own structure, back through the completion port ----
 
-// Event, completion port or completion routine: the runtime's completion upcall does each.
+// On the caller's thread, in its alertable wait: the routine that the completion left in Internal.
+void CALLBACK run_routine(DWORD_PTR context) {
+    auto* overlapped = reinterpret_cast<LPWSAOVERLAPPED>(context);
+    auto routine = reinterpret_cast<LPWSAOVERLAPPED_COMPLETION_ROUTINE>(overlapped->Internal);
+    overlapped->Internal = overlapped->Offset;
+    routine(overlapped->Offset, static_cast<DWORD>(overlapped->InternalHigh), overlapped, overlapped->OffsetHigh);
+}
+
+// The application learns of the outcome: InternalHigh bytes, Offset error, OffsetHigh flags.
 void complete_to_application(Request* request, DWORD error, DWORD bytes, DWORD flags) {
     LPWSAOVERLAPPED overlapped = request->overlapped;
     overlapped->Offset = error;
     overlapped->OffsetHigh = flags;
     int ignored = 0;
-    state().completeRequest(request->own, overlapped, error, bytes, &ignored);
+    if (request->routine) {
+        overlapped->InternalHigh = bytes;
+        __atomic_store_n(&overlapped->Internal, reinterpret_cast<ULONG_PTR>(request->routine), __ATOMIC_RELEASE);
+        state().upcalls.lpWPUQueueApc(&request->thread, run_routine, reinterpret_cast<DWORD_PTR>(overlapped),
+                                      &ignored);
+        return;
+    }
+    state().completeRequest(request->own, overlapped, error, bytes, &ignored);  // event, completion port
 }
 
-DWORD WINAPI worker_main(LPVOID) {
-    State& s = state();
+DWORD WINAPI worker_main(LPVOID parameter) {
+    auto* worker = static_cast<Worker*>(parameter);
+    int error = 0;
+    state().upcalls.lpWPUOpenCurrentThread(&worker->thread, &error);
     for (;;) {
         DWORD bytes = 0;
         ULONG_PTR key = 0;
         LPOVERLAPPED overlapped = nullptr;
-        GetQueuedCompletionStatus(s.port, &bytes, &key, &overlapped, INFINITE);
-        if (key == ~static_cast<ULONG_PTR>(0)) break;
-        if (!overlapped) continue;
+        BOOL ok = GetQueuedCompletionStatus(worker->port, &bytes, &key, &overlapped, INFINITE);
+        if (key == kStopKey) break;
+        if (!overlapped) {
+            if (!ok && GetLastError() != WAIT_TIMEOUT) break;  // the port is gone
+            continue;
+        }
         auto* request = reinterpret_cast<Request*>(overlapped);
         DWORD flags = 0;
-        int error = 0;
+        error = 0;
         if (!request->provider->procs.lpWSPGetOverlappedResult(request->lower, &request->lowerOverlapped, &bytes, FALSE,
                                                                 &flags, &error))
             if (!error) error = WSASYSCALLFAILURE;
         complete_to_application(request, static_cast<DWORD>(error), bytes, flags);
         delete request;
     }
+    SetEvent(worker->drained);  // the last use of the event, which clean-up closes
+    state().upcalls.lpWPUCloseThread(&worker->thread, &error);
+    CloseHandle(worker->port);
+    HMODULE library = worker->library;
+    delete worker;
+    FreeLibraryAndExitThread(library, 0);
     return 0;
 }
 
-bool ensure_worker() {
+Worker* ensure_worker() {
     State& s = state();
     std::lock_guard<std::recursive_mutex> guard(s.lock);
-    if (s.worker) return true;
-    s.port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
-    if (!s.port) return false;
-    s.worker = CreateThread(nullptr, 0, worker_main, nullptr, 0, nullptr);
-    return s.worker != nullptr;
+    if (s.worker) return s.worker;
+    auto worker = std::make_unique<Worker>();
+    worker->port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    worker->drained = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // Taken here, while the runtime is known to hold the library, and given back by the thread.
+    worker->library = LoadLibraryA(kOwnLibrary);
+    HANDLE thread = worker->port && worker->drained && worker->library
+                        ? CreateThread(nullptr, 0, worker_main, worker.get(), 0, nullptr)
+                        : nullptr;
+    if (!thread) {
+        if (worker->port) CloseHandle(worker->port);
+        if (worker->drained) CloseHandle(worker->drained);
+        if (worker->library) FreeLibrary(worker->library);
+        return nullptr;
+    }
+    CloseHandle(thread);  // never waited on by its handle
+    s.worker = worker.release();
+    return s.worker;
 }
 
-Request* new_request(Context* context, LPWSAOVERLAPPED overlapped) {
-    if (!ensure_worker()) return nullptr;
+Request* new_request(Context* context, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
+                     LPWSATHREADID thread) {
+    if (routine && !thread) return nullptr;
+    Worker* worker = ensure_worker();
+    if (!worker) return nullptr;
     State& s = state();
     {
         std::lock_guard<std::recursive_mutex> guard(s.lock);
         if (!context->onPort) {
-            CreateIoCompletionPort(reinterpret_cast<HANDLE>(context->lower), s.port, reinterpret_cast<ULONG_PTR>(context), 0);
+            CreateIoCompletionPort(reinterpret_cast<HANDLE>(context->lower), worker->port,
+                                   reinterpret_cast<ULONG_PTR>(context), 0);
             context->onPort = true;
         }
     }
     auto* request = new Request;
     request->overlapped = overlapped;
+    request->routine = routine;
+    if (thread) request->thread = *thread;  // a copy: the caller's structure may be gone at completion
     request->own = context->own;
     request->lower = context->lower;
     request->provider = context->provider;
@@ -251,42 +312,63 @@ int queued(Request* request, int result, int error, LPINT lpErrno) {
 // ---- The hidden window that relays WSPAsyncSelect notifications ----
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* s = reinterpret_cast<State*>(GetWindowLongPtrA(hwnd, 0));
+    if (!s) return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message == kNotifyMessage) {
-        State& s = state();
-        std::lock_guard<std::recursive_mutex> guard(s.lock);
-        for (Context* context : s.contexts)
+        std::lock_guard<std::recursive_mutex> guard(s->lock);
+        for (Context* context : s->contexts)
             if (context->lower == static_cast<SOCKET>(wParam) && context->window) {
-                s.upcalls.lpWPUPostMessage(context->window, context->message, context->own, lParam);
+                s->upcalls.lpWPUPostMessage(context->window, context->message, context->own, lParam);
                 break;
             }
-        return 0;
+        return 0;  // handled, whether or not the socket is still there
     }
     if (message == WM_CLOSE) {
-        DestroyWindow(hwnd);
+        DestroyWindow(hwnd);  // only this thread may
         return 0;
     }
     if (message == WM_DESTROY) {
+        SetWindowLongPtrA(hwnd, 0, 0);
         PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-DWORD WINAPI window_main(LPVOID ready) {
-    // A class outlives the library that registered it; after an unload and a new load the old
-    // class would name a procedure that is gone. Each load of the library registers a class of its own.
-    char className[64];
-    snprintf(className, sizeof(className), "Passthru Async Window %p", reinterpret_cast<void*>(&window_proc));
+struct WindowStart {
+    HMODULE library;  // the window thread's reference on this library, and the class's instance
+    HANDLE ready;
+    HWND window;
+};
+
+DWORD WINAPI window_main(LPVOID parameter) {
+    auto* start = static_cast<WindowStart*>(parameter);
+    HMODULE library = start->library;
     WNDCLASSA windowClass{};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = window_proc;
-    windowClass.lpszClassName = className;
-    RegisterClassA(&windowClass);  // a second registration by this load finds its own class there
-    HWND window = CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    state().window = window;
-    SetEvent(static_cast<HANDLE>(ready));
-    if (!window) return 0;
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    windowClass.cbWndExtra = 4;  // the state's address, in the 32-bit layout of the window's data
+    windowClass.hInstance = library;
+    windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kWindowClass;
+    // After a clean-up and a new start within one load of the library the class is still there.
+    HWND window = nullptr;
+    if (RegisterClassA(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+        window = CreateWindowExA(0, kWindowClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, nullptr, nullptr, library, nullptr);
+    if (window) SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(&state()));
+    start->window = window;
+    SetEvent(start->ready);  // start is the creator's from here on
+    if (window) {
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    FreeLibraryAndExitThread(library, 0);
     return 0;
 }
 
@@ -294,10 +376,16 @@ HWND ensure_window() {
     State& s = state();
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     if (s.window) return s.window;
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    s.windowThread = CreateThread(nullptr, 0, window_main, ready, 0, nullptr);
-    if (s.windowThread) WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
+    WindowStart start{LoadLibraryA(kOwnLibrary), CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr};
+    HANDLE thread = start.library && start.ready ? CreateThread(nullptr, 0, window_main, &start, 0, nullptr) : nullptr;
+    if (thread) {
+        WaitForSingleObject(start.ready, INFINITE);  // the thread sets it whatever becomes of the window
+        CloseHandle(thread);
+        s.window = start.window;
+    } else if (start.library) {
+        FreeLibrary(start.library);
+    }
+    if (start.ready) CloseHandle(start.ready);
     return s.window;
 }
 
@@ -321,7 +409,7 @@ BOOL PASCAL PassthruAcceptEx(SOCKET sListenSocket, SOCKET sAcceptSocket, PVOID l
     if (!lpOverlapped)
         return lower(listening->lower, accepting->lower, lpOutputBuffer, dwReceiveDataLength, dwLocalAddressLength,
                      dwRemoteAddressLength, lpdwBytesReceived, nullptr);
-    Request* request = new_request(listening, lpOverlapped);
+    Request* request = new_request(listening, lpOverlapped, nullptr, nullptr);
     if (!request) {
         SetLastError(WSAENOBUFS);
         return FALSE;
@@ -355,7 +443,7 @@ BOOL PASCAL PassthruTransmitFile(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBy
     if (!lpOverlapped)
         return lower(context->lower, hFile, nNumberOfBytesToWrite, nNumberOfBytesPerSend, nullptr, lpTransmitBuffers,
                      dwReserved);
-    Request* request = new_request(context, lpOverlapped);
+    Request* request = new_request(context, lpOverlapped, nullptr, nullptr);
     if (!request) {
         SetLastError(WSAENOBUFS);
         return FALSE;
@@ -457,31 +545,31 @@ int WSPAPI PtCleanup(LPINT lpErrno) {
     std::unique_lock<std::recursive_mutex> guard(s.lock);
     if (s.startups == 0) return fail(lpErrno, WSANOTINITIALISED);
     if (--s.startups > 0) return 0;
-    HANDLE worker = s.worker, windowThread = s.windowThread;
+    Worker* worker = s.worker;
     HWND window = s.window;
-    s.worker = s.windowThread = nullptr;
+    s.worker = nullptr;
     s.window = nullptr;
     std::vector<Context*> contexts;
     contexts.swap(s.contexts);
     guard.unlock();
-    if (worker) {
-        PostQueuedCompletionStatus(s.port, 0, ~static_cast<ULONG_PTR>(0), nullptr);
-        WaitForSingleObject(worker, INFINITE);
-        CloseHandle(worker);
-        CloseHandle(s.port);
-        s.port = nullptr;
-    }
-    if (windowThread) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        WaitForSingleObject(windowThread, INFINITE);
-        CloseHandle(windowThread);
-    }
+    // The sockets first: their aborted operations reach the worker ahead of its stop packet.
     for (Context* context : contexts) {
         int ignored = 0;
         context->provider->procs.lpWSPCloseSocket(context->lower, &ignored);
         s.upcalls.lpWPUCloseSocketHandle(context->own, &ignored);
         delete context;
     }
+    if (worker) {
+        // The worker ends by itself and lets the library go as it does; what is waited for here is
+        // only that it no longer calls the next providers, which are cleaned up below.
+        static WSAOVERLAPPED stopPacket;
+        HANDLE drained = worker->drained;
+        PostQueuedCompletionStatus(worker->port, 0, kStopKey, &stopPacket);
+        WaitForSingleObject(drained, INFINITE);
+        CloseHandle(drained);
+    }
+    // Only the window's own thread may destroy it: the request goes to it as a message.
+    if (window) PostMessageA(window, WM_CLOSE, 0, 0);
     guard.lock();
     for (auto& lower : s.lowers) {
         int ignored = 0;
@@ -615,6 +703,8 @@ int WSPAPI PtIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuffer, DWORD cb
     }
     if (lpcbBytesReturned) *lpcbBytesReturned = returned;
     if (lpOverlapped) {
+        // Done at once. The completion upcall reports it, and runs the application's completion
+        // routine when the application gave one (the runtime remembers it for its own handles).
         Request request;
         request.overlapped = lpOverlapped;
         request.own = s;
@@ -643,15 +733,15 @@ int WSPAPI PtListen(SOCKET s, int backlog, LPINT lpErrno) {
 }
 
 int WSPAPI PtRecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd, LPDWORD lpFlags,
-                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE,
-                  LPWSATHREADID, LPINT lpErrno) {
+                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
+                  LPWSATHREADID lpThreadId, LPINT lpErrno) {
     count(eRecv);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPRecv(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd,
                                                   lpFlags, nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped);
+    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     request->flags = lpFlags ? *lpFlags : 0;
@@ -671,14 +761,15 @@ int WSPAPI PtRecvDisconnect(SOCKET s, LPWSABUF lpInboundDisconnectData, LPINT lp
 
 int WSPAPI PtRecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd, LPDWORD lpFlags,
                       struct sockaddr* lpFrom, LPINT lpFromlen, LPWSAOVERLAPPED lpOverlapped,
-                      LPWSAOVERLAPPED_COMPLETION_ROUTINE, LPWSATHREADID, LPINT lpErrno) {
+                      LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, LPWSATHREADID lpThreadId,
+                      LPINT lpErrno) {
     count(eRecvFrom);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPRecvFrom(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd,
                                                       lpFlags, lpFrom, lpFromlen, nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped);
+    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     request->flags = lpFlags ? *lpFlags : 0;
@@ -728,15 +819,15 @@ int WSPAPI PtSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptf
 }
 
 int WSPAPI PtSend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent, DWORD dwFlags,
-                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE,
-                  LPWSATHREADID, LPINT lpErrno) {
+                  LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
+                  LPWSATHREADID lpThreadId, LPINT lpErrno) {
     count(eSend);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPSend(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags,
                                                   nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped);
+    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     DWORD bytes = 0;
@@ -755,14 +846,15 @@ int WSPAPI PtSendDisconnect(SOCKET s, LPWSABUF lpOutboundDisconnectData, LPINT l
 
 int WSPAPI PtSendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent, DWORD dwFlags,
                     const struct sockaddr* lpTo, int iTolen, LPWSAOVERLAPPED lpOverlapped,
-                    LPWSAOVERLAPPED_COMPLETION_ROUTINE, LPWSATHREADID, LPINT lpErrno) {
+                    LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, LPWSATHREADID lpThreadId,
+                    LPINT lpErrno) {
     count(eSendTo);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (!lpOverlapped)
         return context->provider->procs.lpWSPSendTo(context->lower, lpBuffers, dwBufferCount, lpNumberOfBytesSent,
                                                     dwFlags, lpTo, iTolen, nullptr, nullptr, nullptr, lpErrno);
-    Request* request = new_request(context, lpOverlapped);
+    Request* request = new_request(context, lpOverlapped, lpCompletionRoutine, lpThreadId);
     if (!request) return fail(lpErrno, WSAENOBUFS);
     request->buffers.assign(lpBuffers, lpBuffers + dwBufferCount);
     DWORD bytes = 0;
@@ -802,6 +894,8 @@ INT WSPAPI PtStringToAddress(LPWSTR AddressString, INT AddressFamily, LPWSAPROTO
 extern "C" long passthru_calls(int index) {
     return index >= 0 && index < kEntryPoints ? calls[index].load() : -1;
 }
+
+extern "C" const WSPUPCALLTABLE* passthru_upcalls() { return &state().upcalls; }
 
 extern "C" int WSPAPI WSPStartup(WORD wVersionRequested, LPWSPDATA lpWSPData, LPWSAPROTOCOL_INFOW lpProtocolInfo,
                                  WSPUPCALLTABLE UpcallTable, LPWSPPROC_TABLE lpProcTable) {
