@@ -13,6 +13,7 @@
  * tables, or a table too large for one automaton) is not carried: the chunk is read as new text. */
 #include "termclean.h"
 
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -34,8 +35,17 @@ struct Span {
  * later match must be traced back over). */
 class Spans {
 public:
+    // A span that overlaps or touches the one added last joins it: many matches inside one long
+    // word (an entry with wildcards at both ends) then cost one span, not one each.
     void add(size_t start, size_t end) {
         if (start >= end) return;
+        if (Span* last = last_span()) {
+            if (start <= last->end && end >= last->start) {
+                if (start < last->start) last->start = start;
+                if (end > last->end) last->end = end;
+                return;
+            }
+        }
         if (used_ < kFixed)
             fixed_[used_++] = Span{start, end};
         else
@@ -47,6 +57,10 @@ public:
     }
 
 private:
+    Span* last_span() {
+        if (!more_.empty()) return &more_.back();
+        return used_ ? &fixed_[used_ - 1] : nullptr;
+    }
     static void star(char* data, const Span& s) {
         for (size_t i = s.start; i < s.end; ++i) data[i] = '*';
     }
@@ -61,11 +75,55 @@ uint32_t join(WORD low, WORD high) { return static_cast<uint32_t>(low) | static_
 /* Reads one chunk with one automaton, from `state` (a state offset), collecting the spans of its
  * matches; returns the state after the chunk. *wordGoesOn is set when a match runs to the chunk's
  * end inside a word that the next chunk may continue. */
+/* The end of the run of word characters that goes on from a position. Matches come in the order
+ * of the text, so the run found last is kept: a chunk that is one long word is walked once, not
+ * once for every match inside it. */
+class WordEnds {
+public:
+    size_t from(const unsigned char* data, size_t length, size_t at) {
+        if (at >= start_ && at <= end_) return end_;
+        start_ = end_ = at;
+        while (end_ < length && termscan::is_word_char(data[end_])) ++end_;
+        return end_;
+    }
+
+private:
+    size_t start_ = 1, end_ = 0;  // no run yet
+};
+
+/* Where the match of a pattern that ends at a given place begins, kept for the last end of each
+ * pattern (a few patterns share a slot): every match of an entry with wildcards at both ends in
+ * one word ends at the word's end, and the walk back to the word's start is then made once. */
+class MatchStarts {
+public:
+    size_t find(const termscan::Pattern& pattern, uint32_t id, const unsigned char* data, size_t end,
+                termclean::ChunkStart before) {
+        Slot& slot = slots_[id % kSlots];
+        if (slot.id != id || slot.end != end) {
+            slot.id = id;
+            slot.end = end;
+            slot.start = termclean::match_start(pattern, data, end, before);
+        }
+        return slot.start;
+    }
+
+private:
+    static constexpr size_t kSlots = 64;
+    struct Slot {
+        uint32_t id = UINT32_MAX;
+        size_t end = 0;
+        size_t start = 0;
+    };
+    Slot slots_[kSlots];
+};
+
 uint32_t clean_part(const Automaton& automaton, const Dfa& dfa, uint32_t state, bool continued,
                     const unsigned char* data, size_t length, Spans& spans, bool* wordGoesOn) {
     const termclean::ChunkStart before{continued, continued && dfa.previous_was_word(state)};
+    WordEnds wordEnds;
+    MatchStarts starts;
     auto mark = [&](uint32_t pattern, size_t end) {
-        const size_t start = termclean::match_start(automaton.patterns()[pattern], data, end, before);
+        const size_t start = starts.find(automaton.patterns()[pattern], pattern, data, end, before);
         if (start != termclean::kNoStart) spans.add(start, end);
     };
     for (size_t i = 0; i < length; ++i) {
@@ -78,7 +136,7 @@ uint32_t clean_part(const Automaton& automaton, const Dfa& dfa, uint32_t state, 
                 size_t end = ends[k].endedBefore ? i : i + 1;
                 if (automaton.patterns()[ends[k].pattern].trailWild && !ends[k].endedBefore) {
                     // Reported where its text ends: the match takes the rest of the word.
-                    while (end < length && termscan::is_word_char(data[end])) ++end;
+                    end = wordEnds.from(data, length, end);
                     if (end == length) *wordGoesOn = true;
                 }
                 mark(ends[k].pattern, end);
