@@ -114,6 +114,15 @@ void signal_event(BaseSocket& socket, LONG event, int error);
 // Settles a connection in progress once the kernel has its outcome. Lock held.
 void settle_connect(BaseSocket& socket, bool fireEvents);
 
+// Runs op(descriptor) with the socket's lock held, unless the socket is being closed (WSAENOTSOCK):
+// once another thread has closed it, its descriptor number may already name another socket.
+template <class Op>
+int on_descriptor(BaseSocket& socket, Op op) {
+    std::lock_guard<std::mutex> guard(socket.lock);
+    if (socket.closing) return WSAENOTSOCK;
+    return op(socket.fd);
+}
+
 // Waits, with the socket unlocked, until one of the kernel events is ready. Returns 0, WSAETIMEDOUT,
 // or WSAEINTR when the socket is closed or the call is cancelled meanwhile.
 int wait_for(const std::shared_ptr<BaseSocket>& socket, unsigned events, DWORD timeoutMs);

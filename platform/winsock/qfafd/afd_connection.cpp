@@ -80,7 +80,8 @@ int WSPAPI WSPBind(SOCKET s, const struct sockaddr* name, int namelen, LPINT lpE
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
     if (int error = check_address(name, namelen)) return fail(lpErrno, error);
-    if (int error = kn_bind(socket->fd, name, namelen)) return fail(lpErrno, error == WSAEINVAL ? WSAEINVAL : error);
+    if (int error = on_descriptor(*socket, [&](int fd) { return kn_bind(fd, name, namelen); }))
+        return fail(lpErrno, error);
     return 0;
 }
 
@@ -88,6 +89,7 @@ int WSPAPI WSPListen(SOCKET s, int backlog, LPINT lpErrno) {
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
     std::lock_guard<std::mutex> guard(socket->lock);
+    if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
     if (!socket->stream()) return fail(lpErrno, WSAEOPNOTSUPP);
     if (socket->connected || socket->connecting) return fail(lpErrno, WSAEISCONN);
     sockaddr_in local;
@@ -208,6 +210,7 @@ int WSPAPI WSPConnect(SOCKET s, const struct sockaddr* name, int namelen, LPWSAB
     if (lpCalleeData) lpCalleeData->len = 0;
     {
         std::lock_guard<std::mutex> guard(socket->lock);
+        if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
         if (socket->listening) return fail(lpErrno, WSAEINVAL);
         settle_connect(*socket, true);
         if (socket->connecting) return fail(lpErrno, WSAEALREADY);
@@ -234,6 +237,7 @@ int WSPAPI WSPConnect(SOCKET s, const struct sockaddr* name, int namelen, LPWSAB
     }
     if (int error = wait_for(socket, kWritable, 0)) return fail(lpErrno, error);
     std::lock_guard<std::mutex> guard(socket->lock);
+    if (socket->closing) return fail(lpErrno, WSAEINTR);
     settle_connect(*socket, true);
     if (socket->connected) return 0;
     int error = socket->connectError ? socket->connectError : WSAETIMEDOUT;
@@ -253,13 +257,11 @@ int WSPAPI WSPShutdown(SOCKET s, int how, LPINT lpErrno) {
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
     if (how < SD_RECEIVE || how > SD_BOTH) return fail(lpErrno, WSAEINVAL);
-    {
-        std::lock_guard<std::mutex> guard(socket->lock);
-        settle_connect(*socket, true);
-        if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
-    }
-    if (int error = kn_shutdown(socket->fd, how)) return fail(lpErrno, error);
     std::lock_guard<std::mutex> guard(socket->lock);
+    if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
+    settle_connect(*socket, true);
+    if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
+    if (int error = kn_shutdown(socket->fd, how)) return fail(lpErrno, error);
     if (how != SD_RECEIVE) socket->sendShutdown = true;
     if (how != SD_SEND) socket->receiveShutdown = true;
     return 0;
@@ -278,11 +280,11 @@ int WSPAPI WSPRecvDisconnect(SOCKET s, LPWSABUF lpInboundDisconnectData, LPINT l
 int WSPAPI WSPGetPeerName(SOCKET s, struct sockaddr* name, LPINT namelen, LPINT lpErrno) {
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
-    {
-        std::lock_guard<std::mutex> guard(socket->lock);
+    int error = on_descriptor(*socket, [&](int fd) {
         settle_connect(*socket, true);
-    }
-    if (int error = kn_peer_name(socket->fd, name, namelen)) return fail(lpErrno, error);
+        return kn_peer_name(fd, name, namelen);
+    });
+    if (error) return fail(lpErrno, error);
     return 0;
 }
 
@@ -292,7 +294,8 @@ int WSPAPI WSPGetSockName(SOCKET s, struct sockaddr* name, LPINT namelen, LPINT 
     if (!name || !namelen) return fail(lpErrno, WSAEFAULT);
     sockaddr_in local;
     int length = sizeof(local);
-    if (int error = kn_local_name(socket->fd, &local, &length)) return fail(lpErrno, error);
+    if (int error = on_descriptor(*socket, [&](int fd) { return kn_local_name(fd, &local, &length); }))
+        return fail(lpErrno, error);
     if (local.sin_port == 0 && local.sin_addr.s_addr == 0) return fail(lpErrno, WSAEINVAL);  // not bound yet
     if (*namelen < length) return fail(lpErrno, WSAEFAULT);
     std::memcpy(name, &local, length);
@@ -320,9 +323,12 @@ SOCKET WSPAPI WSPJoinLeaf(SOCKET s, const struct sockaddr* name, int namelen, LP
     if (!error && (dwFlags & (JL_RECEIVER_ONLY | JL_BOTH))) {
         ip_mreq request{};
         request.imr_multiaddr = group.sin_addr;
-        error = kn_set_option(socket->fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof(request));
+        error = on_descriptor(*socket, [&](int fd) {
+            return kn_set_option(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof(request));
+        });
     }
-    if (!error && (dwFlags & (JL_SENDER_ONLY | JL_BOTH))) error = kn_connect(socket->fd, name, namelen);
+    if (!error && (dwFlags & (JL_SENDER_ONLY | JL_BOTH)))
+        error = on_descriptor(*socket, [&](int fd) { return kn_connect(fd, name, namelen); });
     if (error) {
         fail(lpErrno, error);
         return INVALID_SOCKET;
@@ -338,7 +344,8 @@ int WSPAPI WSPDuplicateSocket(SOCKET s, DWORD dwProcessId, LPWSAPROTOCOL_INFOW l
     if (!lpProtocolInfo) return fail(lpErrno, WSAEFAULT);
     uint32_t token = 0;
     int listener = -1, copy = -1;
-    if (int error = handoff_open(socket->fd, dwProcessId, token, listener, copy)) return fail(lpErrno, error);
+    if (int error = on_descriptor(*socket, [&](int fd) { return handoff_open(fd, dwProcessId, token, listener, copy); }))
+        return fail(lpErrno, error);
     if (!offer_descriptor(listener, copy, dwProcessId)) {
         kn_close(listener);
         kn_close(copy);

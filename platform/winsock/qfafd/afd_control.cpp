@@ -37,6 +37,7 @@ int control(BaseSocket& socket, DWORD code, LPVOID in, DWORD inLength, LPVOID ou
         u_long value;
         std::memcpy(&value, in, sizeof(value));
         std::lock_guard<std::mutex> guard(socket.lock);
+        if (socket.closing) return WSAENOTSOCK;
         if (!value && socket.selectMask) return WSAEINVAL;  // a selecting socket stays non-blocking
         socket.nonBlocking = value != 0;
         return 0;
@@ -44,7 +45,7 @@ int control(BaseSocket& socket, DWORD code, LPVOID in, DWORD inLength, LPVOID ou
     case FIONREAD: {
         if (!out || outLength < sizeof(u_long)) return WSAEFAULT;
         uint32_t bytes = 0;
-        if (int error = kn_bytes_readable(socket.fd, bytes)) return error;
+        if (int error = on_descriptor(socket, [&](int fd) { return kn_bytes_readable(fd, bytes); })) return error;
         u_long value = bytes;
         std::memcpy(out, &value, sizeof(value));
         returned = sizeof(value);
@@ -54,7 +55,7 @@ int control(BaseSocket& socket, DWORD code, LPVOID in, DWORD inLength, LPVOID ou
         if (!out || outLength < sizeof(u_long)) return WSAEFAULT;
         if (!socket.stream()) return WSAEINVAL;
         bool atMark = true;
-        if (int error = kn_at_mark(socket.fd, atMark)) return error;
+        if (int error = on_descriptor(socket, [&](int fd) { return kn_at_mark(fd, atMark); })) return error;
         // TRUE when no out-of-band data is waiting, that is unless the urgent mark is next.
         u_long value = atMark ? FALSE : TRUE;
         std::memcpy(out, &value, sizeof(value));
@@ -103,6 +104,7 @@ int WSPAPI WSPGetSockOpt(SOCKET s, int level, int optname, char* optval, LPINT o
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
     if (!optval || !optlen) return fail(lpErrno, WSAEFAULT);
     std::lock_guard<std::mutex> guard(socket->lock);
+    if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
     int error = 0;
     if (level == SOL_SOCKET) {
         switch (optname) {
@@ -159,6 +161,7 @@ int WSPAPI WSPSetSockOpt(SOCKET s, int level, int optname, const char* optval, i
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
     if (!optval) return fail(lpErrno, WSAEFAULT);
     std::lock_guard<std::mutex> guard(socket->lock);
+    if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
     if (level == SOL_SOCKET) {
         DWORD value = 0;
         switch (optname) {

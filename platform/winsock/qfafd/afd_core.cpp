@@ -163,7 +163,7 @@ void signal_event(BaseSocket& socket, LONG event, int error) {
 }
 
 void settle_connect(BaseSocket& socket, bool fireEvents) {
-    if (!socket.connecting) return;
+    if (!socket.connecting || socket.closing) return;
     unsigned ready = 0;
     kn_wait(socket.fd, kWritable, 0, ready);
     if (!ready) return;

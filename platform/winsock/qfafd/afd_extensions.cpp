@@ -29,7 +29,8 @@ int send_all(const std::shared_ptr<BaseSocket>& socket, const char* data, size_t
     while (done < length) {
         IoBuffer buffer{const_cast<char*>(data) + done, length - done};
         size_t sent = 0;
-        int error = kn_send(socket->fd, &buffer, 1, 0, nullptr, 0, sent);
+        int error = on_descriptor(*socket, [&](int fd) { return kn_send(fd, &buffer, 1, 0, nullptr, 0, sent); });
+        if (error == WSAENOTSOCK) return WSAEINTR;  // closed meanwhile
         if (error == WSAEWOULDBLOCK) {
             DWORD timeout;
             {
@@ -91,6 +92,7 @@ BOOL PASCAL AcceptExBase(SOCKET sListenSocket, SOCKET sAcceptSocket, PVOID lpOut
         lpOverlapped->InternalHigh = 0;
         __atomic_store_n(&lpOverlapped->Internal, static_cast<ULONG_PTR>(WSS_OPERATION_IN_PROGRESS), __ATOMIC_RELEASE);
         std::lock_guard<std::mutex> guard(listening->lock);
+        if (listening->closing) return fail_with(WSAENOTSOCK);  // nothing would ever complete it
         listening->reads.push_back(std::move(op));
         process_reads(*listening);
         watch_socket(*listening);
@@ -100,11 +102,8 @@ BOOL PASCAL AcceptExBase(SOCKET sListenSocket, SOCKET sAcceptSocket, PVOID lpOut
     // Without an overlapped structure: wait for the connection (and its first data) here.
     int accepted = -1;
     for (;;) {
-        int error;
-        {
-            std::lock_guard<std::mutex> guard(listening->lock);
-            error = kn_accept(listening->fd, accepted, nullptr, nullptr);
-        }
+        int error = on_descriptor(*listening, [&](int fd) { return kn_accept(fd, accepted, nullptr, nullptr); });
+        if (error == WSAENOTSOCK) error = WSAEINTR;  // closed meanwhile
         if (error == 0) break;
         if (error != WSAEWOULDBLOCK) return fail_with(error);
         if (int waitError = wait_for(listening, kReadable, 0)) return fail_with(waitError);
@@ -117,12 +116,19 @@ BOOL PASCAL AcceptExBase(SOCKET sListenSocket, SOCKET sAcceptSocket, PVOID lpOut
     while (dwReceiveDataLength > 0) {
         IoBuffer buffer{output, dwReceiveDataLength};
         int flags = 0;
-        int error = kn_recv(accepting->fd, &buffer, 1, &flags, nullptr, nullptr, received);
+        int error = on_descriptor(*accepting, [&](int fd) {
+            return kn_recv(fd, &buffer, 1, &flags, nullptr, nullptr, received);
+        });
         if (error == 0) break;
+        if (error == WSAENOTSOCK) return fail_with(WSAEINTR);  // closed meanwhile
         if (error != WSAEWOULDBLOCK) return fail_with(error);
         if (int waitError = wait_for(accepting, kReadable, 0)) return fail_with(waitError);
     }
-    write_accept_addresses(output, dwReceiveDataLength, dwLocalAddressLength, dwRemoteAddressLength, accepting->fd);
+    int closed = on_descriptor(*accepting, [&](int fd) {
+        write_accept_addresses(output, dwReceiveDataLength, dwLocalAddressLength, dwRemoteAddressLength, fd);
+        return 0;
+    });
+    if (closed) return fail_with(WSAEINTR);
     if (lpdwBytesReceived) *lpdwBytesReceived = static_cast<DWORD>(received);
     return TRUE;
 }
@@ -154,6 +160,7 @@ BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesT
     if (!socket) return fail_with(WSAENOTSOCK);
     {
         std::lock_guard<std::mutex> guard(socket->lock);
+        if (socket->closing) return fail_with(WSAENOTSOCK);
         settle_connect(*socket, true);
         if (!socket->stream() || !socket->connected) return fail_with(WSAENOTCONN);
     }
@@ -192,13 +199,18 @@ BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesT
         total += lpTransmitBuffers->TailLength;
     }
     if (dwReserved & (TF_DISCONNECT | TF_REUSE_SOCKET)) {
-        kn_shutdown(socket->fd, SD_SEND);
+        if (on_descriptor(*socket, [](int fd) { return kn_shutdown(fd, SD_SEND); }) == WSAENOTSOCK)
+            return fail_with(WSAEINTR);
         if (dwReserved & TF_REUSE_SOCKET) {
             // A fresh kernel socket under the same handle, ready for the next AcceptEx.
             int fresh = -1;
             if (int error = kn_socket(socket->info.iAddressFamily, socket->info.iSocketType, socket->info.iProtocol, fresh))
                 return fail_with(error);
             std::lock_guard<std::mutex> guard(socket->lock);
+            if (socket->closing) {
+                kn_close(fresh);
+                return fail_with(WSAEINTR);
+            }
             unwatch_socket(*socket);
             if (int error = kn_replace(fresh, socket->fd)) return fail_with(error);
             socket->connected = false;

@@ -710,24 +710,100 @@ TEST_P(TransportTest, SocketOptionsKeepWindowsShapesAndRefuseTheUnknown) {
     closesocket(server);
 }
 
-TEST_P(TransportTest, ClosingASocketEndsACallBlockedOnIt) {
-    SOCKET client, server;
-    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
-    // A close that does not end the call leaves it to this timeout, and the test fails on its error.
-    DWORD deadline = 2 * kDeadlineMs;
-    ASSERT_EQ(0, setsockopt(server, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&deadline), sizeof(deadline)));
-    int result = 0, error = 0;
-    std::thread reader([&] {
-        char byte;
-        result = recv(server, &byte, 1, 0);
-        error = WSAGetLastError();
-    });
-    Sleep(50);  // let the reader block; the outcome does not depend on it
-    EXPECT_EQ(0, closesocket(server));
-    reader.join();
-    EXPECT_EQ(SOCKET_ERROR, result);
-    EXPECT_TRUE(error == WSAEINTR || error == WSAENOTSOCK) << error;
-    closesocket(client);
+DWORD WINAPI run_call(LPVOID call) {
+    std::unique_ptr<std::function<DWORD()>> f(static_cast<std::function<DWORD()>*>(call));
+    return (*f)();
+}
+
+TEST_P(TransportTest, ClosingASocketEndsEveryKindOfCallBlockedOnIt) {
+    std::vector<SOCKET> others;
+    auto pair_end = [&](bool serverEnd) {
+        SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
+        tcp_pair(client, server);
+        others.push_back(serverEnd ? client : server);
+        return serverEnd ? server : client;
+    };
+    auto listener = [] {
+        sockaddr_in address;
+        return tcp_listener(address);
+    };
+    auto error_of = [](int result) { return result == SOCKET_ERROR ? static_cast<DWORD>(WSAGetLastError()) : 0; };
+    struct Case {
+        const char* what;
+        std::function<SOCKET()> prepare;
+        std::function<DWORD(SOCKET)> call;  // the blocking call; its error
+    };
+    const Case cases[] = {
+        {"recv on a connection", [&] { return pair_end(true); },
+         [&](SOCKET s) {
+             char byte;
+             return error_of(recv(s, &byte, 1, 0));
+         }},
+        {"send while the peer reads nothing",
+         [&] {
+             SOCKET s = pair_end(false);
+             u_long on = 1, off = 0;
+             ioctlsocket(s, FIONBIO, &on);
+             std::string block(65536, 's');
+             for (int i = 0; i < 4096 && send(s, block.data(), static_cast<int>(block.size()), 0) != SOCKET_ERROR; ++i) {
+             }
+             ioctlsocket(s, FIONBIO, &off);
+             return s;
+         },
+         [&](SOCKET s) {
+             std::string block(65536, 't');
+             return error_of(send(s, block.data(), static_cast<int>(block.size()), 0));
+         }},
+        {"accept", listener, [&](SOCKET s) { return accept(s, nullptr, nullptr) == INVALID_SOCKET ? static_cast<DWORD>(WSAGetLastError()) : 0; }},
+        {"select", listener,
+         [&](SOCKET s) {
+             fd_set readable;
+             FD_ZERO(&readable);
+             FD_SET(s, &readable);
+             timeval wait{static_cast<LONG>(2 * kDeadlineMs / 1000), 0};
+             return error_of(select(0, &readable, nullptr, nullptr, &wait));
+         }},
+        {"AcceptEx without an overlapped structure", listener,
+         [&](SOCKET s) {
+             LPFN_ACCEPTEX acceptEx = nullptr;
+             GUID id = WSAID_ACCEPTEX;
+             DWORD returned = 0;
+             if (WSAIoctl(s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &acceptEx, sizeof(acceptEx), &returned,
+                          nullptr, nullptr) != 0)
+                 return DWORD{1};
+             SOCKET accepting = socket(AF_INET, SOCK_STREAM, 0);
+             char output[2 * (sizeof(sockaddr_in) + 16)];
+             BOOL done = acceptEx(s, accepting, output, 0, sizeof(sockaddr_in) + 16, sizeof(sockaddr_in) + 16,
+                                  &returned, nullptr);
+             DWORD error = done ? 0 : GetLastError();
+             closesocket(accepting);
+             return error;
+         }},
+        {"recvfrom on a datagram socket",
+         [] {
+             sockaddr_in address;
+             return udp_socket(address);
+         },
+         [&](SOCKET s) {
+             char byte;
+             return error_of(recvfrom(s, &byte, 1, 0, nullptr, nullptr));
+         }},
+    };
+    for (const Case& c : cases) {
+        SOCKET victim = c.prepare();
+        ASSERT_NE(INVALID_SOCKET, victim) << c.what;
+        auto* call = new std::function<DWORD()>([&c, victim] { return c.call(victim); });
+        HANDLE thread = CreateThread(nullptr, 0, run_call, call, 0, nullptr);
+        ASSERT_NE(nullptr, thread) << c.what;
+        EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread, 50)) << c.what << " did not block";
+        EXPECT_EQ(0, closesocket(victim)) << c.what;
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs)) << c.what << " still blocked after the close";
+        DWORD error = 0;
+        GetExitCodeThread(thread, &error);
+        CloseHandle(thread);
+        EXPECT_TRUE(error == WSAEINTR || error == WSAENOTSOCK) << c.what << ": " << error;
+    }
+    for (SOCKET s : others) closesocket(s);
 }
 
 TEST_P(TransportTest, EventSelectionReportsAConnectThatCompletes) {
