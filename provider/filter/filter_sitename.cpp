@@ -79,11 +79,9 @@ void filter_inspect_sendto(SOCKET socket, char* data, DWORD length, const struct
     const bool hasRecord = sockrec_retrieve(p.sockets, p.socketCount, socket, &record) == 1;
 
     // Without a destination the datagram goes where the socket is connected to.
-    WORD port = 0;
-    if (destination)
-        port = filter_read_target(destination).port;
-    else if (hasRecord)
-        port = record->port;
+    const FilterTarget t = filter_read_target(destination);
+    WORD port = t.port;
+    if (!destination && hasRecord) port = record->port;
 
     if (port != kDnsPort) {
         scan_datagram(data, length, port);
@@ -92,7 +90,6 @@ void filter_inspect_sendto(SOCKET socket, char* data, DWORD length, const struct
     // A socket connected to the name server keeps its record; any other gets one for this
     // exchange.
     if (!hasRecord || record->port != kDnsPort || record->transferFlag == kDnsExchange) {
-        const FilterTarget t = filter_read_target(destination);
         sockrec_delete(p.sockets, &p.socketCount, socket);
         sockrec_add(p.sockets, &p.socketCount, socket, kDnsPort, t.address, kDnsExchange, 0, 0, 0, 0, 0);
     }

@@ -94,22 +94,29 @@ TEST_F(FilterTest, AddressListsDecideNewAddressesAndTheRecordsDecideLaterConnect
         const char* address;
         int firstVerdict;
         std::vector<LogLine> first;
+        WORD status;    // of the address record the first connect leaves
+        WORD cleaning;
         int laterVerdict;
         std::vector<LogLine> later;
     };
     const Case cases[] = {
-        {"192.0.2.1", 1, {{"ALLOW", 80, "192.0.2.1; allow list - leave unchanged."}}, 1,
+        {"192.0.2.1", 1, {{"ALLOW", 80, "192.0.2.1; allow list - leave unchanged."}}, 1, 2, 1,
          {{"ALLOW", 80, "192.0.2.1; allow list."}}},
-        {"192.0.2.2", 1, {{"ALLOW", 80, "192.0.2.2; allow list - always apply cleaning."}}, 1, {}},
-        {"192.0.2.3", 0, {{"DENY", 80, "192.0.2.3; disallow list."}}, 0,
+        {"192.0.2.2", 1, {{"ALLOW", 80, "192.0.2.2; allow list - always apply cleaning."}}, 2, 1, 1, {}},
+        {"192.0.2.3", 0, {{"DENY", 80, "192.0.2.3; disallow list."}}, 0, 2, 0,
          {{"DENY", 80, "192.0.2.3; disallowed content encountered previously."}}},
-        {"192.0.2.4", 1, {}, 1, {}},
+        {"192.0.2.4", 1, {}, 2, 2, 1, {}},
     };
     SOCKET s = 10;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
         EXPECT_EQ(connect(++s, c.address, 80), c.firstVerdict);
         EXPECT_EQ(newLog(), c.first);
+        const AddressRecord* a = addressRecord(c.address);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->status, c.status);
+        EXPECT_EQ(a->cleaningFlag, c.cleaning);
+        EXPECT_STREQ(a->hostName, "");
         load();
         EXPECT_EQ(connect(++s, c.address, 80), c.laterVerdict);
         EXPECT_EQ(newLog(), c.later);
@@ -167,17 +174,25 @@ TEST_F(FilterTest, ARefusedProtocolDoesNotConsultTheTimes) {
     EXPECT_EQ(newAlerts().size(), 1u);
 }
 
-// The local clock is moved (by the time zone) to 20 minutes into a half-hour slot, so the slot
-// ends about ten minutes from now: inside a 15-minute warning and far from any slot boundary for
-// the few seconds the test takes.
-TEST_F(FilterTest, TheAlmostUpAlertIsShownOnceInTheWarningPeriod) {
+// Puts the local clock the given number of minutes ahead of UTC (behind when negative), by the
+// time zone.
+void set_local_offset(int minutesAhead) {
+    const int m = minutesAhead < 0 ? -minutesAhead : minutesAhead;
+    char zone[32];
+    snprintf(zone, sizeof zone, "QFT%c%d:%02d", minutesAhead < 0 ? '+' : '-', m / 60, m % 60);
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+// The local clock is moved (by the time zone) to 20 minutes into a half-hour slot, the only one
+// allowed, so the slot ends about ten minutes from now: inside a 15-minute warning and far from
+// any slot boundary for the few seconds the test takes, at any time of day. Moving the clock 15
+// minutes back (allowed, outside the warning) or 30 minutes on (not allowed) re-arms the alert.
+TEST_F(FilterTest, TheAlmostUpAlertIsShownOnceUntilTheAllowanceReportsAnythingElse) {
     SYSTEMTIME utc;
     GetSystemTime(&utc);
     const int shift = (20 - utc.wMinute % 30 + 30) % 30;
-    char zone[32];
-    snprintf(zone, sizeof zone, "QFT-0:%02d", shift);
-    setenv("TZ", zone, 1);
-    tzset();
+    set_local_offset(shift);
     SYSTEMTIME local;
     GetLocalTime(&local);
 
@@ -189,6 +204,22 @@ TEST_F(FilterTest, TheAlmostUpAlertIsShownOnceInTheWarningPeriod) {
     for (int i = 0; i < 10; ++i) EXPECT_EQ(connect(100 + i, "192.0.2.1", 80), 1);
     EXPECT_TRUE(newLog().empty());
     EXPECT_EQ(newAlerts(), std::vector<Alert>{kAlmostUpAlert});
+
+    set_local_offset(shift - 15);
+    ASSERT_EQ(vtperiod_validate_currenttime(&t), 1);
+    EXPECT_EQ(connect(110, "192.0.2.1", 80), 1);
+    set_local_offset(shift);
+    EXPECT_EQ(connect(111, "192.0.2.1", 80), 1);
+    EXPECT_EQ(connect(112, "192.0.2.1", 80), 1);
+
+    set_local_offset(shift + 30);
+    ASSERT_EQ(vtperiod_validate_currenttime(&t), 0);
+    EXPECT_EQ(connect(113, "192.0.2.1", 80), 0);
+    set_local_offset(shift);
+    EXPECT_EQ(connect(114, "192.0.2.1", 80), 1);
+
+    EXPECT_EQ(newLog(), (std::vector<LogLine>{{"DENY", 0, "Blocked access as per time management configuration."}}));
+    EXPECT_EQ(newAlerts(), (std::vector<Alert>{kAlmostUpAlert, kAlmostUpAlert, kNotNowAlert, kAlmostUpAlert}));
 }
 
 TEST_F(FilterTest, RegisteredSocketsGetARecordByPort) {

@@ -267,6 +267,30 @@ TEST_F(OutboundTest, ASendAfterAPassDecisionGoesOutUntouched) {
     EXPECT_TRUE(newLog().empty());
 }
 
+// Missing or empty buffers are never inspected: a blocked socket passes them, and an empty
+// datagram neither opens an exchange with the name server nor ends one.
+TEST_F(OutboundTest, MissingOrEmptyBuffersAreNeverInspected) {
+    ASSERT_EQ(connect(1, "192.0.2.1", 80), 1);
+    ASSERT_EQ(send(1, request(std::string("/") + kWord, "")).verdict, 0);
+    load();
+    char byte = 'x';
+    EXPECT_EQ(filter_inspect_send(1, nullptr, 10), 1);
+    EXPECT_EQ(filter_inspect_send(1, &byte, 0), 1);
+    EXPECT_EQ(filter_inspect_recv(1, nullptr, 10), 1);
+    EXPECT_EQ(filter_inspect_recv(1, &byte, 0), 1);
+    EXPECT_EQ(byte, 'x');
+
+    const sockaddr_in nameServer = ipv4("192.0.2.53", 53);
+    filter_inspect_sendto(2, &byte, 0, as_sockaddr(nameServer));
+    filter_inspect_sendto(2, nullptr, 10, as_sockaddr(nameServer));
+    EXPECT_EQ(socketRecord(2), nullptr);
+    sendto(3, dns_query("www.example.org"), "192.0.2.53", 53);
+    filter_inspect_recvfrom(3, &byte, 0, nullptr);
+    filter_inspect_recvfrom(3, nullptr, 10, nullptr);
+    EXPECT_NE(socketRecord(3), nullptr);
+    EXPECT_TRUE(newLog().empty());
+}
+
 TEST_F(OutboundTest, SecureConnectionsAreNeverInspected) {
     ASSERT_EQ(connect(1, "192.0.2.1", 443), 1);
     const std::string bytes = std::string("GET /") + kWord + " HTTP/1.1\r\n\r\n";

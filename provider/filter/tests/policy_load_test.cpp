@@ -113,13 +113,19 @@ TEST_F(FilterTest, TwentyProtocolRulesAreAllReadAndPort22BlocksNothing) {
     EXPECT_EQ(connect(2, "192.0.2.1", 80), 0);
 }
 
-// Hooks hit at once in a fresh process: one load, one set of start-up lines.
+// Hooks hit at once in a fresh process: one load, one set of start-up lines, and every hook sees
+// the whole policy (connects to an address on the disallow list are all refused, also those that
+// waited for the load).
 TEST_F(FilterTest, ConcurrentFirstHooksLoadOnce) {
+    addListEntry("192.0.2.66", BlockedSite);
     const std::string query = dns_query("www.example.org");
     const std::string answer = dns_answer("www.example.org", {"192.0.2.80"});
     const sockaddr_in web = ipv4("192.0.2.1", 80);
     const sockaddr_in dns = ipv4("192.0.2.53", 53);
-    const std::vector<std::function<void()>> hooks = {
+    const sockaddr_in listed = ipv4("192.0.2.66", 80);
+    const int kListedConnects = 4;
+    std::atomic<int> listedAllowed{0};
+    std::vector<std::function<void()>> hooks = {
         [&] { filter_check_connect(1, as_sockaddr(web)); },
         [&] { filter_check_time(); },
         [&] { filter_register_socket(2, as_sockaddr(web)); },
@@ -138,6 +144,8 @@ TEST_F(FilterTest, ConcurrentFirstHooksLoadOnce) {
         },
         [&] { filter_record_site_answer(answer.data(), static_cast<DWORD>(answer.size())); },
     };
+    for (int i = 0; i < kListedConnects; ++i)
+        hooks.push_back([&, i] { listedAllowed += filter_check_connect(10 + i, as_sockaddr(listed)); });
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
     std::vector<std::thread> threads;
@@ -151,7 +159,17 @@ TEST_F(FilterTest, ConcurrentFirstHooksLoadOnce) {
     go = true;
     for (std::thread& t : threads) t.join();
 
-    EXPECT_EQ(wholeLog(), (std::vector<LogLine>{kRsacOff, kSafeSurfOff, kTimeOff}));
+    EXPECT_EQ(listedAllowed.load(), 0);
+    std::vector<LogLine> log = wholeLog();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(std::vector<LogLine>(log.begin(), log.begin() + 3),
+              (std::vector<LogLine>{kRsacOff, kSafeSurfOff, kTimeOff}));
+    // The rest are the refusals of the listed address, in whatever order the threads came.
+    for (size_t i = 3; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].kind, "DENY") << log[i];
+        EXPECT_EQ(log[i].text.rfind("192.0.2.66; ", 0), 0u) << log[i];
+    }
+    EXPECT_EQ(log.size(), 3u + kListedConnects);
 }
 
 TEST_F(FilterTest, PlainSendAndReceiveBeforeAnyLoadPassUnchanged) {
