@@ -806,6 +806,37 @@ TEST_P(TransportTest, ClosingASocketEndsEveryKindOfCallBlockedOnIt) {
     for (SOCKET s : others) closesocket(s);
 }
 
+TEST_P(TransportTest, ClosingASocketAbortsItsPendingOverlappedReceives) {
+    struct Case {
+        const char* what;
+        bool routine;
+    };
+    for (const Case& c : {Case{"signalled through the event", false}, Case{"through the completion routine", true}}) {
+        SOCKET client, server;
+        ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+        routineRecord = RoutineRecord();
+        char buffer[8];
+        WSABUF wsabuf{sizeof(buffer), buffer};
+        WSAOVERLAPPED overlapped{};
+        overlapped.hEvent = c.routine ? nullptr : WSACreateEvent();
+        DWORD count = 0, flags = 0;
+        ASSERT_EQ(SOCKET_ERROR, WSARecv(server, &wsabuf, 1, &count, &flags, &overlapped, c.routine ? record_routine : nullptr));
+        ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError()) << c.what;
+        EXPECT_EQ(0, closesocket(server)) << c.what;
+        if (c.routine) {
+            DWORD start = GetTickCount();
+            while (routineRecord.calls == 0 && GetTickCount() - start < kDeadlineMs) SleepEx(100, TRUE);
+            EXPECT_EQ(1, routineRecord.calls) << c.what;
+            EXPECT_EQ(static_cast<DWORD>(WSA_OPERATION_ABORTED), routineRecord.error) << c.what;
+        } else {
+            ASSERT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &overlapped.hEvent, TRUE, kDeadlineMs, FALSE)) << c.what;
+            EXPECT_EQ(static_cast<ULONG_PTR>(WSA_OPERATION_ABORTED), overlapped.Internal) << c.what;
+            WSACloseEvent(overlapped.hEvent);
+        }
+        closesocket(client);
+    }
+}
+
 TEST_P(TransportTest, EventSelectionReportsAConnectThatCompletes) {
     sockaddr_in address;
     SOCKET listener = tcp_listener(address);
@@ -893,6 +924,36 @@ TEST_P(TransportTest, ADuplicatedSocketGoesToTheNamedProcessAlone) {
     EXPECT_EQ("handed-over", receive_exactly(client, 11));
     closesocket(server);
     closesocket(client);
+}
+
+TEST_P(TransportTest, AProgramStartedMeanwhileInheritsNoSocketOfWinsock) {
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    sockaddr_in address;
+    SOCKET udp = udp_socket(address);
+    MessageWindow window;
+    ASSERT_EQ(0, WSAAsyncSelect(udp, window.handle(), WM_USER + 5, FD_READ));
+    char buffer[8];
+    WSABUF wsabuf{sizeof(buffer), buffer};
+    WSAOVERLAPPED overlapped{};
+    overlapped.hEvent = WSACreateEvent();
+    DWORD count = 0, flags = 0;
+    ASSERT_EQ(SOCKET_ERROR, WSARecv(client, &wsabuf, 1, &count, &flags, &overlapped, nullptr));
+    WSAPROTOCOL_INFOW info;
+    ASSERT_EQ(0, WSADuplicateSocketW(server, GetCurrentProcessId(), &info));  // an offer is open too
+
+    FILE* child = popen((std::string(WINSOCK_CHILD) + " descriptors").c_str(), "r");
+    ASSERT_NE(nullptr, child);
+    std::string output;
+    char line[256];
+    while (fgets(line, sizeof(line), child)) output += line;
+    EXPECT_EQ(0, pclose(child)) << output;
+    EXPECT_EQ("inherited descriptors: 0\n", output);
+
+    SOCKET copy = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0);
+    EXPECT_NE(INVALID_SOCKET, copy);
+    for (SOCKET s : {copy, client, server, udp}) closesocket(s);
+    WSACloseEvent(overlapped.hEvent);
 }
 
 TEST_P(TransportTest, TransmitFileSendsHeadFileAndTail) {

@@ -1,5 +1,6 @@
 // A second program for the Winsock tests: it starts Winsock in a process of its own (on the
 // machine root named by QUILLFENCE_ROOT) and reports what it saw on standard output.
+//   winsock_child descriptors              how many sockets and event or epoll descriptors it inherited
 //   winsock_child catalog                  the catalog's entry names, in order
 //   winsock_child send <port> <text>       connects to 127.0.0.1:<port>, sends text
 //   winsock_child adopt <file> <text>      prints its process id, waits for the hex protocol information
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <unistd.h>
 
 namespace {
@@ -47,9 +49,36 @@ int send_text(SOCKET s, const char* text) {
 
 }  // namespace
 
+// The descriptors above standard error that are sockets, epoll sets or event counters: what a
+// parent's Winsock would leak into a program it starts.
+int inherited_descriptors() {
+    int count = 0;
+    DIR* directory = opendir("/proc/self/fd");
+    if (!directory) return -1;
+    while (dirent* entry = readdir(directory)) {
+        int fd = atoi(entry->d_name);
+        if (fd <= 2 || fd == dirfd(directory)) continue;
+        char link[256] = {};
+        std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        if (readlink(path.c_str(), link, sizeof(link) - 1) <= 0) continue;
+        std::string target = link;
+        if (target.rfind("socket:", 0) == 0 || target.find("eventpoll") != std::string::npos ||
+            target.find("eventfd") != std::string::npos) {
+            printf("inherited %d: %s\n", fd, link);
+            ++count;
+        }
+    }
+    closedir(directory);
+    return count;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     alarm(30);  // a child that hangs is killed, and the test waiting for it fails instead of hanging
+    if (std::string(argv[1]) == "descriptors") {
+        printf("inherited descriptors: %d\n", inherited_descriptors());
+        return 0;
+    }
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         printf("WSAStartup failed\n");
