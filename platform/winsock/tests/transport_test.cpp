@@ -728,6 +728,8 @@ TEST_P(TransportTest, ClosingASocketEndsEveryKindOfCallBlockedOnIt) {
         return tcp_listener(address);
     };
     auto error_of = [](int result) { return result == SOCKET_ERROR ? static_cast<DWORD>(WSAGetLastError()) : 0; };
+    LPFN_ACCEPTEX acceptEx = nullptr;
+    SOCKET accepting = INVALID_SOCKET;
     struct Case {
         const char* what;
         std::function<SOCKET()> prepare;
@@ -763,21 +765,23 @@ TEST_P(TransportTest, ClosingASocketEndsEveryKindOfCallBlockedOnIt) {
              timeval wait{static_cast<LONG>(2 * kDeadlineMs / 1000), 0};
              return error_of(select(0, &readable, nullptr, nullptr, &wait));
          }},
-        {"AcceptEx without an overlapped structure", listener,
-         [&](SOCKET s) {
-             LPFN_ACCEPTEX acceptEx = nullptr;
+        {"AcceptEx without an overlapped structure",
+         [&] {
+             SOCKET s = listener();
              GUID id = WSAID_ACCEPTEX;
              DWORD returned = 0;
-             if (WSAIoctl(s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &acceptEx, sizeof(acceptEx), &returned,
-                          nullptr, nullptr) != 0)
-                 return DWORD{1};
-             SOCKET accepting = socket(AF_INET, SOCK_STREAM, 0);
+             EXPECT_EQ(0, WSAIoctl(s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &acceptEx, sizeof(acceptEx),
+                                   &returned, nullptr, nullptr));
+             accepting = socket(AF_INET, SOCK_STREAM, 0);
+             others.push_back(accepting);
+             return s;
+         },
+         [&](SOCKET s) {
              char output[2 * (sizeof(sockaddr_in) + 16)];
+             DWORD received = 0;
              BOOL done = acceptEx(s, accepting, output, 0, sizeof(sockaddr_in) + 16, sizeof(sockaddr_in) + 16,
-                                  &returned, nullptr);
-             DWORD error = done ? 0 : GetLastError();
-             closesocket(accepting);
-             return error;
+                                  &received, nullptr);
+             return done ? DWORD{0} : GetLastError();
          }},
         {"recvfrom on a datagram socket",
          [] {
