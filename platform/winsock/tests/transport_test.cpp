@@ -957,6 +957,8 @@ TEST_P(TransportTest, AProgramStartedMeanwhileInheritsNoSocketOfWinsock) {
     SOCKET copy = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0, 0);
     EXPECT_NE(INVALID_SOCKET, copy);
     for (SOCKET s : {copy, client, server, udp}) closesocket(s);
+    // The close aborts the receive; its completion writes to overlapped, which must outlive it.
+    EXPECT_EQ(WSA_WAIT_EVENT_0, WSAWaitForMultipleEvents(1, &overlapped.hEvent, TRUE, kDeadlineMs, FALSE));
     WSACloseEvent(overlapped.hEvent);
 }
 
