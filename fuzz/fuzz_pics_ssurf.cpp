@@ -1,13 +1,18 @@
 // The SafeSurf label check on any bytes: the first eleven bytes give the stored levels (-1 to 9),
-// the rest is the data, in an allocation of exactly its size.
+// the rest is the data, in an allocation of exactly its size. When the first byte's top bit is
+// set, the data is a label written from the input (categories, values, keywords, quotes, case)
+// and followed by the rest of the input.
 //
 // Checked besides the sanitizers: the result is 0, 1 or 2; lower levels never turn a page rated
-// above into one that is not; letter case changes nothing.
+// above into one that is not; letter case changes nothing; a written label gives 2 exactly when
+// one of its values is above its category's stored level plus one, and data after it can only
+// add an objection.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_pics_label.h"
 #include "vtpicsssurf.h"
 
 using qf_fuzz::check;
@@ -28,13 +33,43 @@ std::vector<char> with_case(const std::vector<char>& data, bool upper) {
     return out;
 }
 
+// A label of some of the eleven categories, in an order and with page levels (1 to 9) from the
+// input; its verdict against the stored levels.
+std::vector<char> written_label(FuzzedDataProvider& input, const int* levels, int* expected) {
+    static const char* const names[11] = {"SS~~000", "SS~~001", "SS~~002", "SS~~003", "SS~~004", "SS~~005",
+                                          "SS~~006", "SS~~007", "SS~~008", "SS~~009", "SS~~00A"};
+    std::vector<std::pair<std::string, std::string>> ratings;
+    bool above = false;
+    const int n = input.ConsumeIntegralInRange<int>(1, 6);
+    for (int i = 0; i < n; ++i) {
+        const int category = input.ConsumeIntegralInRange<int>(0, 10);
+        const int page = input.ConsumeIntegralInRange<int>(1, 9);
+        above = above || page > levels[category] + 1;
+        ratings.emplace_back(names[category], std::to_string(page));
+    }
+    const std::string label = qf_fuzz::pics_label(input, "http://www.classify.org/safesurf/", ratings);
+    *expected = above ? 2 : 1;
+    return std::vector<char>(label.begin(), label.end());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 11) return 0;
     int levels[11];
     for (int i = 0; i < 11; ++i) levels[i] = data[i] % 11 - 1;
-    const std::vector<char> page(data + 11, data + size);
+    std::vector<char> page(data + 11, data + size);
+    if (data[0] & 0x80) {
+        FuzzedDataProvider input(data + 11, size - 11);
+        int expected = 0;
+        std::vector<char> label = written_label(input, levels, &expected);
+        check(validate(label, levels) == expected);
+        const std::string rest = input.ConsumeRemainingBytesAsString();
+        label.insert(label.end(), rest.begin(), rest.end());
+        const int withRest = validate(label, levels);
+        check(withRest == expected || withRest == 2);
+        page = label;
+    }
 
     const int result = validate(page, levels);
     check(result >= 0 && result <= 2);

@@ -92,6 +92,27 @@ int walk_schedule(const AccessTimeTable& table, int day, int hour, int minute, i
     return 1;
 }
 
+// A schedule made from the payload's bits, every value one the store accepts.
+AccessTimeTable schedule_from(const std::vector<unsigned char>& payload) {
+    AccessTimeTable table;
+    memset(&table, 0, sizeof table);
+    auto bit = [&](size_t i) { return i / 8 < payload.size() ? (payload[i / 8] >> (i % 8)) & 1 : 0; };
+    table.enabled = 1;
+    table.warningMinutes = 5 * (1 + (payload.empty() ? 0 : payload[0] % 3));
+    for (size_t k = 0; k < 336; ++k) table.slots[k / 48][k % 48] = bit(8 + k);
+    return table;
+}
+
+SYSTEMTIME time_of_week(int day, int minuteOfDay, int second) {
+    SYSTEMTIME time;
+    memset(&time, 0, sizeof time);
+    time.wDayOfWeek = static_cast<WORD>(day);
+    time.wHour = static_cast<WORD>(minuteOfDay / 60);
+    time.wMinute = static_cast<WORD>(minuteOfDay % 60);
+    time.wSecond = static_cast<WORD>(second);
+    return time;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -102,6 +123,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int minuteOfDay = (data[2] * 6) % 1441;
     const int second = (data[1] >> 3) * 2;  // up to 62: a leap second and beyond
     const std::vector<unsigned char> payload(data + 3, data + size);
+    if ((data[0] & 8) != 0) {
+        // The schedule check alone, on a sound schedule.
+        const AccessTimeTable table = schedule_from(payload);
+        const SYSTEMTIME time = time_of_week(day, minuteOfDay, second);
+        const int expected = (day > 6 || time.wHour > 23) ? 0 : walk_schedule(table, day, time.wHour, time.wMinute, second);
+        check(vtperiod_validate_at(&table, &time) == expected);
+        return 0;
+    }
 
     std::vector<unsigned char> record(payload);
     record.resize(store.size, 0);
@@ -144,12 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     if (store.size == sizeof(AccessTimeTable)) {
-        SYSTEMTIME time;
-        memset(&time, 0, sizeof time);
-        time.wDayOfWeek = static_cast<WORD>(day);
-        time.wHour = static_cast<WORD>(minuteOfDay / 60);
-        time.wMinute = static_cast<WORD>(minuteOfDay % 60);
-        time.wSecond = static_cast<WORD>(second);
+        const SYSTEMTIME time = time_of_week(day, minuteOfDay, second);
         AccessTimeTable raw;
         memcpy(&raw, record.data(), sizeof raw);
         const int answer = vtperiod_validate_at(&raw, &time);
