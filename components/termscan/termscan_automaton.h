@@ -64,6 +64,7 @@ private:
 
     std::vector<std::string> storage_;
     std::unordered_set<std::string_view> sites_;
+    size_t longestSite_ = 0;
     std::unordered_set<std::string_view> addresses_;
     std::shared_ptr<const Automaton> words_;
 };

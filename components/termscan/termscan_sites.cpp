@@ -1,5 +1,7 @@
 #include <string.h>
 
+#include <algorithm>
+
 #include "termscan_automaton.h"
 #include "termscan_text.h"
 
@@ -69,10 +71,12 @@ std::shared_ptr<const SiteMatcher> SiteMatcher::compile(const TermSlot* table, i
     }
     m->storage_ = std::move(hosts);
     for (const std::string& host : m->storage_) {
-        if (is_address_text(host))
+        if (is_address_text(host)) {
             m->addresses_.insert(host);
-        else
+        } else {
             m->sites_.insert(host);
+            m->longestSite_ = std::max(m->longestSite_, host.size());
+        }
     }
     if (!words.empty()) {
         std::vector<Pattern> unique;
@@ -104,8 +108,10 @@ bool SiteMatcher::contains(const char* text, size_t length) const {
 bool SiteMatcher::contains_normalised(std::string_view name) const {
     if (name.empty()) return false;
     if (is_address_text(name)) return addresses_.count(name) != 0;
-    for (size_t pos = 0;;) {
-        if (sites_.count(name.substr(pos))) return true;
+    // Only suffixes no longer than the longest site can equal one: a long name of many labels is
+    // not hashed again from each of its dots.
+    for (size_t pos = name.size() > longestSite_ ? name.size() - longestSite_ : 0;;) {
+        if ((pos == 0 || name[pos - 1] == '.') && sites_.count(name.substr(pos))) return true;
         pos = name.find('.', pos);
         if (pos == std::string_view::npos) break;
         ++pos;

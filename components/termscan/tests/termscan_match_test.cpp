@@ -140,6 +140,23 @@ INSTANTIATE_TEST_SUITE_P(
                       SiteCase{"empty_entries_only", {"", "*", " "}, "anything.com", false},
                       SiteCase{"empty_name", {"sex"}, "", false}));
 
+TEST(SiteSearch, ALongNameOfManyLabelsIsJudgedByItsLastLabels) {
+    // 200,000 labels: looking each suffix up from every dot (as the search once did) hashes
+    // tens of gigabytes; only the suffixes as long as the longest site entry can be one.
+    Table table({"badsite.com", "other.example.org"});
+    std::string labels;
+    for (int i = 0; i < 200000; ++i) labels += "a.";
+    for (const auto& [name, contained] : {std::pair<std::string, bool>{labels + "badsite.com", true},
+                                          {labels + "sub.other.example.org", true},
+                                          {labels + "notbadsite.com", false},
+                                          {labels + "com", false}}) {
+        Exact text(name);
+        EXPECT_EQ(termscan_search_containsword(text.data.get(), static_cast<int>(text.length), table.get(), table.count),
+                  contained ? TERMSCAN_CONTAINED : 0)
+            << name.substr(labels.size());
+    }
+}
+
 TEST(SiteSearch, StopsAtTheTerminatorWithinTheLength) {
     Table table({"badsite.com"});
     const char text[] = "x.com\0badsite.com";
