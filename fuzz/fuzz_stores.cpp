@@ -26,9 +26,10 @@ using qf_fuzz::check;
 
 namespace {
 
+// One machine root for the run, removed when the run ends.
 qf_test::StoreRoot& root() {
-    static qf_test::StoreRoot* r = new qf_test::StoreRoot();
-    return *r;
+    static qf_test::StoreRoot r;
+    return r;
 }
 
 struct Store {

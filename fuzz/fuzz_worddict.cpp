@@ -27,13 +27,12 @@ using qf_fuzz::check;
 
 namespace {
 
+// One machine root for the run, removed when the run ends.
 qf_test::StoreRoot& root() {
-    static qf_test::StoreRoot* r = nullptr;
-    if (!r) {
-        r = new qf_test::StoreRoot();
-        std::filesystem::create_directories(r->installed("db/dict1"));
-    }
-    return *r;
+    static qf_test::StoreRoot r;
+    static const bool dictionaryFolder = std::filesystem::create_directories(r.installed("db/dict1"));
+    (void)dictionaryFolder;
+    return r;
 }
 
 void put32(std::string& out, uint32_t value) {
