@@ -15,6 +15,9 @@ struct AddressTraits {
     using Record = AddressRecord;
     using Key = DWORD;
     static constexpr int kCapacity = ADDRREC_CAPACITY;
+    // Addresses are never forgotten otherwise: a full table that refused new ones would leave
+    // every later address unjudged, so the oldest record makes room.
+    static constexpr bool kReplaceWhenFull = true;
     static Key key(const Record& record) { return record.address; }
     static bool is_free(const Record& record) { return record.status == kStatusFree; }
     static void mark_free(Record* record) {

@@ -1,7 +1,7 @@
 /* addrrec: the table of remote IPv4 addresses seen, with their list status and host name.
  * The caller owns the table (2048 slots) and its count. Safe when many threads use it at once;
- * a record's address stays valid until that address's record is deleted. A full table refuses
- * new records.
+ * a record's address stays valid until that address's record is deleted. A full table gives a
+ * new address the slot of the record added longest ago (slots are given up in turn).
  *
  * Records never move: a deleted record's slot is marked free (status 0xFFFF) and reused. The
  * count is a high-water mark: every record lies in the first count slots, some of which may be
@@ -33,8 +33,8 @@ typedef struct AddressRecord {
 } AddressRecord;
 
 int addrrec_init(void);
-/* 1 = stored; 0 = the table is full, the address already has a record (which is kept as it is),
- * or the status is 0xFFFF. The host name is cut to the 191 characters that fit; NULL gives an
+/* 1 = stored (in a full table, in place of the oldest record); 0 = the address already has a
+ * record (which is kept as it is), or the status is 0xFFFF. The host name is cut to the 191 characters that fit; NULL gives an
  * empty name. */
 int addrrec_add(AddressRecord* table, INT* count, DWORD address, WORD status, const char* hostName,
                 WORD cleaningFlag);

@@ -23,8 +23,10 @@
 
 namespace recordtable {
 
-// Traits: using Record, Key; static constexpr int kCapacity; static Key key(const Record&);
-// static bool is_free(const Record&); static void mark_free(Record*).
+// Traits: using Record, Key; static constexpr int kCapacity; static constexpr bool kReplaceWhenFull;
+// static Key key(const Record&); static bool is_free(const Record&); static void mark_free(Record*).
+// A table that replaces when full gives a new record the slot of the record added longest ago
+// (slots are taken in turn), instead of refusing it.
 template <typename Traits>
 class RecordTable {
 public:
@@ -48,16 +50,20 @@ public:
         return t;
     }
 
-    // Stores a copy of record in a free slot. 0 when the table is full or the key has a record.
+    // Stores a copy of record in a free slot. 0 when the key has a record, or when the table is
+    // full and does not replace.
     int add(INT* count, const Record& record) {
         std::unique_lock<std::shared_mutex> guard(lock_);
         sync(load_count(count));
         const Key key = Traits::key(record);
         if (find_position(key) >= 0) return 0;
         int slot = first_free_below(count_);
+        if (slot < 0 && count_ < kCapacity) slot = count_;
         if (slot < 0) {
-            if (count_ >= kCapacity) return 0;
-            slot = count_;
+            if (!Traits::kReplaceWhenFull) return 0;
+            slot = nextReplaced_;
+            nextReplaced_ = (nextReplaced_ + 1) % kCapacity;
+            erase(find_position(Traits::key(table_[slot])));
         }
         table_[slot] = record;
         set_live(slot, true);
@@ -199,6 +205,7 @@ private:
     std::shared_mutex lock_;
     bool built_ = false;
     INT count_ = 0;
+    int nextReplaced_ = 0;  // the slot a full table that replaces gives up next
     uint64_t live_[kWords];
     Entry index_[kIndexSize];
 };

@@ -10,6 +10,7 @@ struct SocketTraits {
     using Record = SocketRecord;
     using Key = SOCKET;
     static constexpr int kCapacity = SOCKREC_CAPACITY;
+    static constexpr bool kReplaceWhenFull = false;  // live sockets: a full table refuses
     static Key key(const Record& record) { return record.socket; }
     static bool is_free(const Record& record) { return record.socket == INVALID_SOCKET; }
     static void mark_free(Record* record) {

@@ -99,16 +99,28 @@ TEST_F(Addrrec, RefusesBadAdds) {
     EXPECT_EQ(addrrec_retrieve(t.table(), t.count, 9, nullptr), 0);
 }
 
-TEST_F(Addrrec, FullTableRefusesAndReusesFreedSlots) {
+// Addresses are only forgotten when a DNS answer replaces them, so a long-running program fills
+// the table: a new address then takes the slot of the oldest, never going unrecorded.
+TEST_F(Addrrec, FullTableReusesFreedSlotsFirstThenReplacesTheOldest) {
     for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) ASSERT_EQ(t.add(a), 1) << a;
-    EXPECT_EQ(t.add(0x7fffffff), 0);
-    EXPECT_EQ(t.count, ADDRREC_CAPACITY);
     AddressRecord* freed = t.get(77);
     ASSERT_EQ(t.remove(77), 1);
     EXPECT_EQ(t.slots[76].status, 0xFFFF);
     ASSERT_EQ(t.add(0x7fffffff, ADDRESS_STATUS_UNCHANGED, "late"), 1);
     EXPECT_EQ(t.get(0x7fffffff), freed);
+
+    for (DWORD a = 1; a <= 3; ++a) {
+        const DWORD newcomer = 0x10000 + a;
+        ASSERT_EQ(t.add(newcomer, ADDRESS_STATUS_DISALLOWED, "newcomer"), 1) << a;
+        EXPECT_EQ(t.get(a), nullptr) << "address " << a << " was the oldest";
+        ASSERT_NE(t.get(newcomer), nullptr);
+        EXPECT_EQ(t.get(newcomer), &t.slots[a - 1]);
+        EXPECT_EQ(t.get(newcomer)->status, ADDRESS_STATUS_DISALLOWED);
+        EXPECT_STREQ(t.get(newcomer)->hostName, "newcomer");
+    }
+    EXPECT_NE(t.get(4), nullptr);
     EXPECT_EQ(t.count, ADDRREC_CAPACITY);
+    EXPECT_EQ(t.add(0x10001), 0) << "an address with a record keeps it";
 }
 
 TEST_F(Addrrec, RandomOperationsMatchAModel) {
