@@ -11,11 +11,9 @@
 #include <cstring>
 #include <vector>
 
-#include "fuzz_check.h"
 #include "fuzz_pics_label.h"
 #include "vtpicsrsac.h"
 
-using qf_fuzz::check;
 
 namespace {
 
@@ -24,14 +22,6 @@ int validate(const std::vector<char>& data, const int* limits) {
                                 limits[3]);
 }
 
-std::vector<char> with_case(const std::vector<char>& data, bool upper) {
-    std::vector<char> out(data);
-    for (char& c : out) {
-        if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return out;
-}
 
 // A label of the four categories in an order and with values from the input; its verdict.
 std::vector<char> written_label(FuzzedDataProvider& input, const int* limits, int* expected) {
@@ -57,27 +47,5 @@ std::vector<char> written_label(FuzzedDataProvider& input, const int* limits, in
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 4) return 0;
-    int limits[4];
-    for (int i = 0; i < 4; ++i) limits[i] = data[i] % 7 - 1;
-    std::vector<char> page(data + 4, data + size);
-    if (data[0] & 0x80) {
-        FuzzedDataProvider input(data + 4, size - 4);
-        int expected = 0;
-        std::vector<char> label = written_label(input, limits, &expected);
-        check(validate(label, limits) == expected);
-        const std::string rest = input.ConsumeRemainingBytesAsString();
-        label.insert(label.end(), rest.begin(), rest.end());
-        const int withRest = validate(label, limits);
-        check(withRest == expected || withRest == 2);
-        page = label;
-    }
-
-    const int result = validate(page, limits);
-    check(result >= 0 && result <= 2);
-    const int strictest[4] = {-1, -1, -1, -1};
-    if (result == 2) check(validate(page, strictest) == 2);
-    check(validate(with_case(page, true), limits) == result);
-    check(validate(with_case(page, false), limits) == result);
-    return 0;
+    return qf_fuzz::pics_fuzz_one<4>(data, size, 7, validate, written_label);
 }

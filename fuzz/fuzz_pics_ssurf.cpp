@@ -11,11 +11,9 @@
 #include <cstring>
 #include <vector>
 
-#include "fuzz_check.h"
 #include "fuzz_pics_label.h"
 #include "vtpicsssurf.h"
 
-using qf_fuzz::check;
 
 namespace {
 
@@ -24,14 +22,6 @@ int validate(const std::vector<char>& data, const int* l) {
                                     l[6], l[7], l[8], l[9], l[10]);
 }
 
-std::vector<char> with_case(const std::vector<char>& data, bool upper) {
-    std::vector<char> out(data);
-    for (char& c : out) {
-        if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return out;
-}
 
 // A label of some of the eleven categories, in an order and with page levels (1 to 9) from the
 // input; its verdict against the stored levels.
@@ -55,28 +45,5 @@ std::vector<char> written_label(FuzzedDataProvider& input, const int* levels, in
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 11) return 0;
-    int levels[11];
-    for (int i = 0; i < 11; ++i) levels[i] = data[i] % 11 - 1;
-    std::vector<char> page(data + 11, data + size);
-    if (data[0] & 0x80) {
-        FuzzedDataProvider input(data + 11, size - 11);
-        int expected = 0;
-        std::vector<char> label = written_label(input, levels, &expected);
-        check(validate(label, levels) == expected);
-        const std::string rest = input.ConsumeRemainingBytesAsString();
-        label.insert(label.end(), rest.begin(), rest.end());
-        const int withRest = validate(label, levels);
-        check(withRest == expected || withRest == 2);
-        page = label;
-    }
-
-    const int result = validate(page, levels);
-    check(result >= 0 && result <= 2);
-    int strictest[11];
-    for (int& l : strictest) l = -1;
-    if (result == 2) check(validate(page, strictest) == 2);
-    check(validate(with_case(page, true), levels) == result);
-    check(validate(with_case(page, false), levels) == result);
-    return 0;
+    return qf_fuzz::pics_fuzz_one<11>(data, size, 11, validate, written_label);
 }

@@ -163,6 +163,19 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     return handle;
 }
 
+namespace {
+
+// An OVERLAPPED on a synchronous handle gives the position; the file pointer ends after the data.
+bool seek_to_request(int fd, const OVERLAPPED* request) {
+    if (!request) return true;
+    const off_t offset = static_cast<off_t>((static_cast<uint64_t>(request->OffsetHigh) << 32) | request->Offset);
+    if (lseek(fd, offset, SEEK_SET) >= 0) return true;
+    set_last_error_from_errno(errno);
+    return false;
+}
+
+}  // namespace
+
 extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
@@ -176,14 +189,7 @@ extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
         SetLastError(ERROR_NOACCESS);
         return FALSE;
     }
-    // An OVERLAPPED on a synchronous handle gives the position; the file pointer ends after the data.
-    if (lpOverlapped) {
-        off_t offset = static_cast<off_t>((static_cast<uint64_t>(lpOverlapped->OffsetHigh) << 32) | lpOverlapped->Offset);
-        if (lseek(file->fd(), offset, SEEK_SET) < 0) {
-            set_last_error_from_errno(errno);
-            return FALSE;
-        }
-    }
+    if (!seek_to_request(file->fd(), lpOverlapped)) return FALSE;
     char* out = static_cast<char*>(lpBuffer);
     DWORD total = 0;
     while (total < nNumberOfBytesToRead) {
@@ -215,13 +221,7 @@ extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
         SetLastError(ERROR_NOACCESS);
         return FALSE;
     }
-    if (lpOverlapped) {
-        off_t offset = static_cast<off_t>((static_cast<uint64_t>(lpOverlapped->OffsetHigh) << 32) | lpOverlapped->Offset);
-        if (lseek(file->fd(), offset, SEEK_SET) < 0) {
-            set_last_error_from_errno(errno);
-            return FALSE;
-        }
-    }
+    if (!seek_to_request(file->fd(), lpOverlapped)) return FALSE;
     const char* in = static_cast<const char*>(lpBuffer);
     DWORD total = 0;
     while (total < nNumberOfBytesToWrite) {

@@ -5,6 +5,7 @@
 #include "kernel_socket.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -14,25 +15,11 @@ namespace {
 
 const uint64_t kWakeToken = ~static_cast<uint64_t>(0);
 
-uint32_t to_epoll(unsigned events) {
-    uint32_t out = EPOLLONESHOT;
-    if (events & kReadable) out |= EPOLLIN;
-    if (events & kWritable) out |= EPOLLOUT;
-    if (events & kPriority) out |= EPOLLPRI;
-    if (events & kPeerClosed) out |= EPOLLRDHUP;
-    return out;
-}
+static_assert(EPOLLIN == POLLIN && EPOLLOUT == POLLOUT && EPOLLPRI == POLLPRI && EPOLLHUP == POLLHUP &&
+                  EPOLLERR == POLLERR && EPOLLRDHUP == POLLRDHUP,
+              "epoll reports readiness in poll's bits");
 
-unsigned from_epoll(uint32_t events) {
-    unsigned out = 0;
-    if (events & EPOLLIN) out |= kReadable;
-    if (events & EPOLLOUT) out |= kWritable;
-    if (events & EPOLLPRI) out |= kPriority;
-    if (events & EPOLLHUP) out |= kHangup;
-    if (events & EPOLLERR) out |= kError;
-    if (events & EPOLLRDHUP) out |= kPeerClosed;
-    return out;
-}
+uint32_t to_epoll(unsigned events) { return EPOLLONESHOT | kn_poll_bits(events); }
 
 }  // namespace
 
@@ -81,7 +68,7 @@ void KernelPoller::wait(std::vector<Report>& reports, int timeoutMs) {
             }
             continue;
         }
-        reports.push_back(Report{events[i].data.u64, from_epoll(events[i].events)});
+        reports.push_back(Report{events[i].data.u64, kn_events_of_poll_bits(events[i].events)});
     }
 }
 

@@ -133,7 +133,9 @@ struct WsLinger {
     uint16_t seconds;
 };
 
-unsigned to_poll_events(unsigned events) {
+}  // namespace
+
+unsigned kn_poll_bits(unsigned events) {
     unsigned out = 0;
     if (events & kReadable) out |= POLLIN;
     if (events & kWritable) out |= POLLOUT;
@@ -142,7 +144,7 @@ unsigned to_poll_events(unsigned events) {
     return out;
 }
 
-unsigned from_poll_events(unsigned revents) {
+unsigned kn_events_of_poll_bits(unsigned revents) {
     unsigned out = 0;
     if (revents & POLLIN) out |= kReadable;
     if (revents & POLLOUT) out |= kWritable;
@@ -152,8 +154,6 @@ unsigned from_poll_events(unsigned revents) {
     if (revents & POLLRDHUP) out |= kPeerClosed;
     return out;
 }
-
-}  // namespace
 
 int kn_socket(int af, int type, int protocol, int& fd) {
     if (af != kWsAfInet) return WSAEAFNOSUPPORT;
@@ -376,22 +376,22 @@ int kn_at_mark(int fd, bool& atMark) {
 }
 
 int kn_wait(int fd, unsigned events, int timeoutMs, unsigned& ready) {
-    pollfd item{fd, static_cast<short>(to_poll_events(events)), 0};
+    pollfd item{fd, static_cast<short>(kn_poll_bits(events)), 0};
     ready = 0;
     int result = k::poll(&item, 1, timeoutMs);
     if (result < 0) return errno == EINTR ? 0 : last_error();
-    if (result > 0) ready = from_poll_events(static_cast<unsigned short>(item.revents));
+    if (result > 0) ready = kn_events_of_poll_bits(static_cast<unsigned short>(item.revents));
     return 0;
 }
 
 int kn_poll(PollItem* items, size_t count, int timeoutMs, int& readyCount) {
     std::vector<pollfd> fds(count);
-    for (size_t i = 0; i < count; ++i) fds[i] = pollfd{items[i].fd, static_cast<short>(to_poll_events(items[i].events)), 0};
+    for (size_t i = 0; i < count; ++i) fds[i] = pollfd{items[i].fd, static_cast<short>(kn_poll_bits(items[i].events)), 0};
     readyCount = 0;
     int result = k::poll(fds.data(), fds.size(), timeoutMs);
     if (result < 0) return errno == EINTR ? 0 : last_error();
     for (size_t i = 0; i < count; ++i) {
-        items[i].ready = from_poll_events(static_cast<unsigned short>(fds[i].revents));
+        items[i].ready = kn_events_of_poll_bits(static_cast<unsigned short>(fds[i].revents));
         if (items[i].ready) ++readyCount;
     }
     return 0;

@@ -16,6 +16,9 @@ struct IoBuffer {
 
 // Readiness, in Linux-neutral bits.
 enum : unsigned { kReadable = 1, kWritable = 2, kPriority = 4, kHangup = 8, kError = 16, kPeerClosed = 32 };
+// The kernel's poll bits for these events and back (epoll uses the same bit values).
+unsigned kn_poll_bits(unsigned events);
+unsigned kn_events_of_poll_bits(unsigned bits);
 
 int kn_socket(int af, int type, int protocol, int& fd);
 int kn_bind(int fd, const void* address, int length);
