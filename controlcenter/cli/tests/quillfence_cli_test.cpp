@@ -232,6 +232,26 @@ TEST_F(QuillfenceCli, ADisableThatFailsSaysSoAndExitsWithOne) {
     EXPECT_THAT(run_cli("status " + root_option()).out, StartsWith("filtering: on\n"));
 }
 
+TEST_F(QuillfenceCli, ADamagedCatalogIsReportedAndNeitherStatusNorEnableClaimsAnything) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9",
+                            0, KEY_ALL_ACCESS, &key));
+    const BYTE garbage[] = {1, 2, 3};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Catalog_Entries", 0, REG_BINARY, garbage, sizeof(garbage)));
+    RegCloseKey(key);
+
+    CliRun status = run_cli("status " + root_option());
+    EXPECT_EQ(1, status.exitCode);
+    EXPECT_EQ("", status.out);
+    EXPECT_EQ("quillfence: the Winsock catalog cannot be read (error 11003)\n", status.err);
+
+    CliRun enable = run_cli("enable " + root_option());
+    EXPECT_EQ(1, enable.exitCode);
+    EXPECT_THAT(enable.out, HasSubstr("The layered provider cannot be installed (error 11003).\n"));
+    EXPECT_FALSE(IsFilteringOn());
+}
+
 TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {
     struct Case {
         const char16_t* name;
