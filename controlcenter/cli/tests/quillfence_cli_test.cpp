@@ -1,0 +1,278 @@
+// The admin command line, run as a program against temporary machine roots.
+#include "catalog_listing.h"
+
+#include <chain_guid.h>
+#include <machine.h>
+#include <provider_key.h>
+#include <temp_machine_root.h>
+
+#include <vtlogger.h>
+#include <vttray.h>
+#include <ws2spi.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs quillfence with arguments (shell words) and collects its exit code and both outputs.
+CliRun run_cli(const std::string& arguments, const std::string& environment = "") {
+    namespace fs = std::filesystem;
+    static int runs = 0;
+    const fs::path dir = fs::temp_directory_path() / ("qf-cli-run-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                                      "-" + std::to_string(++runs) + "-" + std::to_string(rand()));
+    fs::create_directories(dir);
+    const std::string out = (dir / "out").string();
+    const std::string err = (dir / "err").string();
+    const std::string code = (dir / "code").string();
+    const std::string command = environment + " '" + std::string(QUILLFENCE_CLI) + "' " + arguments + " >'" + out +
+                                "' 2>'" + err + "' </dev/null; echo $? >'" + code + "'";
+    CliRun run;
+    if (std::system(command.c_str()) == 0) {
+        run.exitCode = std::atoi(read_file(code).c_str());
+        run.out = read_file(out);
+        run.err = read_file(err);
+    }
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    return run;
+}
+
+std::vector<std::string> log_lines() {
+    std::vector<std::string> lines;
+    VTLogEntry entries[32];
+    int count = VTLogger_ReadEntries(0, entries, 32);
+    for (int i = 0; i < count; ++i) lines.push_back(std::string(entries[i].kind) + " " + entries[i].text);
+    return lines;
+}
+
+class QuillfenceCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
+    }
+    std::string root_option() const { return "--root '" + root_.path() + "'"; }
+
+    qf_test::TempMachineRoot root_;
+};
+
+const char kFreshStatus[] =
+    "filtering: off\n"
+    "1001 \"MSAFD Tcpip [TCP/IP]\" chain 1001\n"
+    "1002 \"MSAFD Tcpip [UDP/IP]\" chain 1002\n"
+    "1003 \"MSAFD Tcpip [RAW/IP]\" chain 1003\n";
+
+TEST_F(QuillfenceCli, StatusOfAFreshMachineSaysOffAndListsTheBaseEntries) {
+    CliRun run = run_cli("status " + root_option());
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ(kFreshStatus, run.out);
+    EXPECT_EQ("", run.err);
+}
+
+TEST_F(QuillfenceCli, EnableSwitchesOnAndStatusShowsTheChainsInFront) {
+    CliRun enable = run_cli("enable " + root_option());
+    EXPECT_EQ(0, enable.exitCode) << enable.err;
+    EXPECT_THAT(enable.out, StartsWith("Scanning Installed Providers\n"));
+    EXPECT_THAT(enable.out, EndsWith("Press any key to continue...\nfiltering: on\n"));
+    EXPECT_TRUE(IsFilteringOn());
+
+    CliRun status = run_cli("status " + root_option());
+    EXPECT_EQ(0, status.exitCode) << status.err;
+    EXPECT_EQ(
+        "filtering: on\n"
+        "1005 \"LAYERED MSAFD Tcpip [TCP/IP]\" chain 1004 1001\n"
+        "1006 \"LAYERED MSAFD Tcpip [UDP/IP]\" chain 1004 1002\n"
+        "1007 \"LAYERED MSAFD Tcpip [RAW/IP]\" chain 1004 1003\n"
+        "1001 \"MSAFD Tcpip [TCP/IP]\" chain 1001\n"
+        "1002 \"MSAFD Tcpip [UDP/IP]\" chain 1002\n"
+        "1003 \"MSAFD Tcpip [RAW/IP]\" chain 1003\n"
+        "1004 \"LAYERED_VTLSP\" layered\n",
+        status.out);
+}
+
+TEST_F(QuillfenceCli, EnableAndDisableDoNothingWhenFilteringIsAlreadyInThatState) {
+    CliRun disable = run_cli("disable " + root_option());
+    EXPECT_EQ(0, disable.exitCode);
+    EXPECT_EQ("filtering is already off\n", disable.out);
+    EXPECT_EQ(kFreshStatus, run_cli("status " + root_option()).out);
+
+    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    const std::string enabled = run_cli("status " + root_option()).out;
+    CliRun again = run_cli("enable " + root_option());
+    EXPECT_EQ(0, again.exitCode);
+    EXPECT_EQ("filtering is already on\n", again.out);
+    EXPECT_EQ(enabled, run_cli("status " + root_option()).out) << "no second set of chains";
+}
+
+TEST_F(QuillfenceCli, DisableRestoresTheCatalogAndEachSwitchIsLoggedAndShownInTheTray) {
+    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    EXPECT_EQ(1, VTTray_FilterState());
+    CliRun disable = run_cli("disable " + root_option());
+    EXPECT_EQ(0, disable.exitCode) << disable.err;
+    EXPECT_THAT(disable.out, StartsWith("Removing Installed Layered Providers\n"));
+    EXPECT_THAT(disable.out, EndsWith("filtering: off\n"));
+    EXPECT_EQ(kFreshStatus, run_cli("status " + root_option()).out);
+    EXPECT_EQ(0, VTTray_FilterState());
+    EXPECT_EQ((std::vector<std::string>{
+                  "INFORM Quillfence has been enabled. Communications will be filtered.",
+                  "WARNING Quillfence has been disabled. All communications allowed without filtering and blocking.",
+              }),
+              log_lines());
+}
+
+TEST_F(QuillfenceCli, TheRootOptionWinsOverTheEnvironmentWhichWinsOverTheDefault) {
+    qf_test::TempMachineRoot other;  // now named by QUILLFENCE_ROOT
+    std::string error;
+    ASSERT_TRUE(qf::machine_init(other.path(), error)) << error;
+
+    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    EXPECT_THAT(run_cli("status").out, StartsWith("filtering: off\n")) << "the environment's root is untouched";
+    EXPECT_THAT(run_cli("status --root='" + root_.path() + "'").out, StartsWith("filtering: on\n"));
+
+    // Without either, the default root under $XDG_DATA_HOME.
+    CliRun fallback = run_cli("status", "env -u QUILLFENCE_ROOT XDG_DATA_HOME='" + other.path() + "/nowhere'");
+    EXPECT_EQ(1, fallback.exitCode);
+    EXPECT_THAT(fallback.err, HasSubstr("there is no machine root at " + other.path() + "/nowhere/quillfence"));
+}
+
+TEST_F(QuillfenceCli, AMissingRootIsRefusedAndNotCreated) {
+    const std::string missing = root_.path() + "/no-such-root";
+    CliRun run = run_cli("enable --root '" + missing + "'");
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_EQ("quillfence: there is no machine root at " + missing + " (create it with: quillfence-machine init --root " +
+                  missing + ")\n",
+              run.err);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
+    struct Case {
+        const char* arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "quillfence: a command is needed\n"},
+        {"start", "quillfence: unknown command 'start'\n"},
+        {"status extra", "quillfence: unexpected argument 'extra'\n"},
+        {"enable --force", "quillfence: unexpected argument '--force'\n"},
+        {"disable --root", "quillfence: --root needs a directory\n"},
+        {"status --root=", "quillfence: --root needs a directory\n"},
+        {"status --root /a --root /b", "quillfence: --root is given twice\n"},
+    };
+    for (const Case& c : cases) {
+        CliRun run = run_cli(c.arguments);
+        EXPECT_EQ(2, run.exitCode) << c.arguments;
+        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|enable|disable [--root DIR]\n", run.err)
+            << c.arguments;
+        EXPECT_EQ("", run.out) << c.arguments;
+    }
+    EXPECT_EQ(kFreshStatus, run_cli("status " + root_option()).out) << "nothing was switched";
+}
+
+TEST_F(QuillfenceCli, HelpGoesToStandardOutputWithExitZero) {
+    CliRun run = run_cli("--help");
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|enable|disable [--root DIR]\n"));
+}
+
+TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
+    // A stale layered entry of ours makes the installation fail; it is undone.
+    WSAPROTOCOL_INFOW stale{};
+    stale.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
+    stale.iAddressFamily = AF_INET;
+    const WCHAR path[] = {'v', 't', 'l', 's', 'p', '.', 'd', 'l', 'l', 0};
+    GUID id = kLayeredProviderId;
+    INT error = 0;
+    ASSERT_EQ(0, WSCInstallProvider(&id, path, &stale, 1, &error));
+
+    CliRun run = run_cli("enable " + root_option());
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_THAT(run.out, HasSubstr("The layered provider cannot be installed (error 10022).\n"));
+    EXPECT_EQ("quillfence: filtering could not be switched on: it stays off (see the lines above)\n", run.err);
+    EXPECT_THAT(run_cli("status " + root_option()).out, StartsWith("filtering: off\n"));
+}
+
+TEST_F(QuillfenceCli, ADisableThatFailsSaysSoAndExitsWithOne) {
+    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    HKEY key;
+    const std::string held = std::string(kProviderKey) + "\\00000000-e0af-11d4-9508-0000e8708fed\\held";
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, held.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+
+    CliRun run = run_cli("disable " + root_option());
+    EXPECT_EQ(1, run.exitCode);
+    EXPECT_THAT(run.out, HasSubstr("removal stops here.\n"));
+    EXPECT_EQ("quillfence: filtering could not be switched off: it stays on (see the lines above)\n", run.err);
+    EXPECT_THAT(run_cli("status " + root_option()).out, StartsWith("filtering: on\n"));
+}
+
+TEST_F(QuillfenceCli, ADamagedCatalogIsReportedAndNeitherStatusNorEnableClaimsAnything) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9",
+                            0, KEY_ALL_ACCESS, &key));
+    const BYTE garbage[] = {1, 2, 3};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Catalog_Entries", 0, REG_BINARY, garbage, sizeof(garbage)));
+    RegCloseKey(key);
+
+    CliRun status = run_cli("status " + root_option());
+    EXPECT_EQ(1, status.exitCode);
+    EXPECT_EQ("", status.out);
+    EXPECT_EQ("quillfence: the Winsock catalog cannot be read (error 11003)\n", status.err);
+
+    CliRun enable = run_cli("enable " + root_option());
+    EXPECT_EQ(1, enable.exitCode);
+    EXPECT_THAT(enable.out, HasSubstr("The layered provider cannot be installed (error 11003).\n"));
+    EXPECT_FALSE(IsFilteringOn());
+}
+
+TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {
+    struct Case {
+        const char16_t* name;
+        int chainLength;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {u"plain", 1, "7 \"plain\" chain 7"},
+        {u"quote \" and \\ backslash", 1, "7 \"quote \\\" and \\\\ backslash\" chain 7"},
+        {u"line\nbreak\ttab", 1, "7 \"line\\x0abreak\\x09tab\" chain 7"},
+        {u"caf\u00e9", 0, "7 \"caf\xc3\xa9\" layered"},
+        {u"deep", 9, "7 \"deep\" chain 7 8 9 10 11 12 13"},
+    };
+    for (const Case& c : cases) {
+        WSAPROTOCOL_INFOW entry{};
+        entry.dwCatalogEntryId = 7;
+        entry.ProtocolChain.ChainLen = c.chainLength;
+        for (int i = 0; i < MAX_PROTOCOL_CHAIN; ++i) entry.ProtocolChain.ChainEntries[i] = 7 + i;
+        for (size_t i = 0; c.name[i]; ++i) entry.szProtocol[i] = c.name[i];
+        EXPECT_EQ(c.expected, CatalogListingLine(entry));
+    }
+}
+
+}  // namespace
