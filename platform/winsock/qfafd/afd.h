@@ -105,7 +105,7 @@ void unwatch_socket(BaseSocket& socket);
 bool offer_descriptor(int listener, int copy, uint32_t targetPid);
 
 // Reports an overlapped operation as done: the completion routine through an APC to the
-// caller's thread, or else WPUCompleteOverlappedRequest (event, completion port).
+// caller's thread, or else the event and the completion port of the handle.
 void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
                       const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags);
 

@@ -4,6 +4,7 @@
 
 #include "afd_engine.h"
 #include "kernel_socket.h"
+#include "overlapped_completion.h"
 
 #include <cstring>
 
@@ -140,8 +141,7 @@ void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED
                                                         reinterpret_cast<DWORD_PTR>(apc), &upcallError) != 0)
             delete apc;  // the caller's thread is gone: nobody is left to call back
     } else {
-        int upcallError = 0;
-        WPUCompleteOverlappedRequest(handle, overlapped, error, bytes, &upcallError);
+        qf::ws::complete_overlapped(handle, overlapped, error, bytes);  // event, completion port
     }
     Provider& p = provider();
     std::lock_guard<std::mutex> guard(p.completionLock);
