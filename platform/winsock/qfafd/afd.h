@@ -20,6 +20,14 @@ enum class OpKind { Recv, Send, AcceptEx, AcceptExData };
 
 struct BaseSocket;
 
+// A thread blocked in a call on the socket (recv, accept, connect, select, a send on a full
+// buffer): the engine sets wake when one of the kernel events may have come, a close sets it too.
+struct BlockedWait {
+    unsigned events = 0;
+    HANDLE wake = nullptr;
+    bool woken = false;
+};
+
 // One overlapped operation waiting for its socket.
 struct PendingOp {
     OpKind kind = OpKind::Recv;
@@ -75,6 +83,7 @@ struct BaseSocket {
 
     std::deque<std::unique_ptr<PendingOp>> reads, writes;
     int deferredAccept = -1;  // a connection the condition function deferred
+    std::vector<BlockedWait*> blocked;
 
     bool stream() const { return info.iSocketType == SOCK_STREAM; }
 };
@@ -123,9 +132,22 @@ int on_descriptor(BaseSocket& socket, Op op) {
     return op(socket.fd);
 }
 
-// Waits, with the socket unlocked, until one of the kernel events is ready. Returns 0, WSAETIMEDOUT,
-// or WSAEINTR when the socket is closed or the call is cancelled meanwhile.
+// Waits, with the socket unlocked, until one of the kernel events is ready (timeoutMs 0: no limit).
+// Returns 0, WSAETIMEDOUT, or WSAEINTR when the socket is closed or the call is cancelled meanwhile.
 int wait_for(const std::shared_ptr<BaseSocket>& socket, unsigned events, DWORD timeoutMs);
+
+// The wait of every blocking call: until one of the sockets may have one of its events, is closed,
+// or timeoutMs (INFINITE: no limit) has passed. The wait is alertable, as Winsock's blocking calls
+// are: APCs queued to the thread run while it blocks, and one that cancels the blocking call
+// (WSACancelBlockingCall) ends it. Returns 0 (look again), WSAETIMEDOUT, WSAEINTR (closed or
+// cancelled) or another error. The sockets are unlocked.
+struct SocketWait {
+    std::shared_ptr<BaseSocket> socket;
+    unsigned events;
+};
+int block_on(const std::vector<SocketWait>& sockets, DWORD timeoutMs);
+// Sets the events of the threads blocked on the socket that wait for any of these events (lock held).
+void wake_blocked(BaseSocket& socket, unsigned events);
 
 // Sockaddr checks on the Windows side.
 int check_address(const struct sockaddr* name, int namelen);

@@ -16,6 +16,8 @@ uint64_t token_of(const BaseSocket& socket) {
 // The kernel events that matter to the socket now.
 unsigned interest(const BaseSocket& socket) {
     unsigned events = 0;
+    for (const BlockedWait* wait : socket.blocked)
+        if (!wait->woken) events |= wait->events;
     if (!socket.reads.empty()) {
         events |= kReadable;
         if (socket.reads.front()->kind == OpKind::Recv && (socket.reads.front()->flags & MSG_OOB)) events |= kPriority;
@@ -298,6 +300,7 @@ void Engine::service(const std::shared_ptr<BaseSocket>& socket, unsigned events)
     process_reads(*socket);
     process_writes(*socket);
     detect_events(*socket, events);
+    wake_blocked(*socket, events);
     update(*socket);
 }
 
