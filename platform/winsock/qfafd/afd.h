@@ -16,7 +16,7 @@ namespace qf::afd {
 
 class Engine;
 
-enum class OpKind { Recv, Send, AcceptEx, AcceptExData };
+enum class OpKind { Recv, Send, AcceptEx, AcceptExData, TransmitFile };
 
 struct BaseSocket;
 
@@ -26,6 +26,21 @@ struct BlockedWait {
     unsigned events = 0;
     HANDLE wake = nullptr;
     bool woken = false;
+};
+
+// What an overlapped TransmitFile has still to send: its head, then the file a chunk at a time,
+// then its tail (head and tail are copies: the caller may free its buffers once the call returns).
+struct Transmission {
+    std::vector<char> pending;  // the piece being sent
+    size_t offset = 0;          // how much of it has gone
+    HANDLE file = nullptr;
+    bool wholeFile = true;      // nNumberOfBytesToWrite 0: up to the end of the file
+    DWORD remaining = 0;        // otherwise: bytes of the file still to send
+    DWORD chunk = 0;
+    bool fileDone = false;
+    std::vector<char> tail;
+    bool tailQueued = false;
+    DWORD flags = 0;            // TF_DISCONNECT, TF_REUSE_SOCKET
 };
 
 // One overlapped operation waiting for its socket.
@@ -46,6 +61,7 @@ struct PendingOp {
     std::shared_ptr<BaseSocket> acceptSocket;
     BYTE* output = nullptr;
     DWORD receiveLength = 0, localLength = 0, remoteLength = 0;
+    std::unique_ptr<Transmission> transmission;
 };
 
 struct BaseSocket {

@@ -195,6 +195,13 @@ void process_writes(BaseSocket& socket) {
             socket.writes.pop_front();
             continue;
         }
+        if (op.kind == OpKind::TransmitFile) {
+            int error = transmit_some(socket, op);
+            if (error == WSAEWOULDBLOCK) return;
+            finish(socket, op, error, static_cast<DWORD>(op.done), 0);
+            socket.writes.pop_front();
+            continue;
+        }
         size_t total = total_length(op.buffers);
         bool done = false;
         while (!done) {
