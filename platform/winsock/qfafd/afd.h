@@ -46,6 +46,7 @@ struct Transmission {
 // One overlapped operation waiting for its socket.
 struct PendingOp {
     OpKind kind = OpKind::Recv;
+    DWORD issuer = GetCurrentThreadId();       // the thread that asked for it (CancelIo)
     SOCKET completionHandle = INVALID_SOCKET;  // the handle the completion is reported on
     LPWSAOVERLAPPED overlapped = nullptr;
     LPWSAOVERLAPPED_COMPLETION_ROUTINE routine = nullptr;
