@@ -25,7 +25,7 @@ constexpr UINT kNotifyMessage = WM_USER + 0x64;
 constexpr char kOwnLibrary[] = "QFPASSTHRU.DLL";  // module names are compared without regard to case
 constexpr char kWindowClass[] = "Passthru Async Window";
 constexpr ULONG_PTR kStopKey = 0xFFFFFFFF;
-std::atomic<long> calls[kEntryPoints];
+std::atomic<LONG> calls[kEntryPoints];
 
 enum Entry {
     eAccept, eAddressToString, eAsyncSelect, eBind, eCancelBlockingCall, eCleanup, eCloseSocket, eConnect,
@@ -920,7 +920,7 @@ INT WSPAPI PtStringToAddress(LPWSTR AddressString, INT AddressFamily, LPWSAPROTO
 
 }  // namespace
 
-extern "C" long passthru_calls(int index) {
+extern "C" LONG passthru_calls(int index) {
     return index >= 0 && index < kEntryPoints ? calls[index].load() : -1;
 }
 
