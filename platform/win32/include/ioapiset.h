@@ -22,6 +22,14 @@ BOOL WINAPI GetQueuedCompletionStatus(HANDLE CompletionPort, LPDWORD lpNumberOfB
 BOOL WINAPI PostQueuedCompletionStatus(HANDLE CompletionPort, DWORD dwNumberOfBytesTransferred,
                                        ULONG_PTR dwCompletionKey, LPOVERLAPPED lpOverlapped);
 
+/* Overlapped requests on socket handles (implemented by ws2_32; other handles: ERROR_INVALID_HANDLE).
+ * GetOverlappedResult: TRUE with the bytes of a completed request, FALSE with its error, or with
+ * ERROR_IO_INCOMPLETE while it is pending and bWait is FALSE (bWait TRUE waits for it). CancelIo:
+ * the calling thread's pending requests on the handle complete with ERROR_OPERATION_ABORTED. */
+BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
+                                BOOL bWait);
+BOOL WINAPI CancelIo(HANDLE hFile);
+
 #ifdef __cplusplus
 }
 #endif

@@ -421,15 +421,24 @@ typedef int (CALLBACK* LPCONDITIONPROC)(LPWSABUF lpCallerId, LPWSABUF lpCallerDa
 #define WSADESCRIPTION_LEN 256
 #define WSASYS_STATUS_LEN 128
 
-/* The field order of 32-bit Windows, the product's target. */
+/* The field order differs with the pointer width, as in Windows' own header: 64-bit Windows puts
+ * the vendor pointer ahead of the texts. */
 typedef struct WSAData {
     WORD wVersion;
     WORD wHighVersion;
+#if UINTPTR_MAX > 0xffffffffu
+    unsigned short iMaxSockets;
+    unsigned short iMaxUdpDg;
+    char* lpVendorInfo;
+    char szDescription[WSADESCRIPTION_LEN + 1];
+    char szSystemStatus[WSASYS_STATUS_LEN + 1];
+#else
     char szDescription[WSADESCRIPTION_LEN + 1];
     char szSystemStatus[WSASYS_STATUS_LEN + 1];
     unsigned short iMaxSockets;
     unsigned short iMaxUdpDg;
     char* lpVendorInfo;
+#endif
 } WSADATA, *LPWSADATA;
 
 /* ---- Byte order ---- */
@@ -541,6 +550,8 @@ static_assert(sizeof(WSAPROTOCOL_INFOW) == 628, "WSAPROTOCOL_INFOW is 628 bytes"
 static_assert(sizeof(WSAPROTOCOL_INFOA) == 372, "WSAPROTOCOL_INFOA is 372 bytes");
 static_assert(sizeof(WSANETWORKEVENTS) == 44, "WSANETWORKEVENTS is 44 bytes");
 static_assert(sizeof(struct timeval) == 8, "timeval holds two 32-bit longs");
+static_assert(sizeof(SOCKET) == sizeof(void*) && sizeof(WSAEVENT) == sizeof(void*), "handles are pointer-sized");
+static_assert(sizeof(WSADATA) == (sizeof(void*) == 8 ? 408 : 400), "WSADATA as Windows lays it out");
 #endif
 
 #endif

@@ -3,6 +3,8 @@
 // program's socket calls into Winsock never sees the runtime's own calls come back to it.
 #pragma once
 
+#include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,8 +13,21 @@
 
 namespace qf::ws::kernel {
 
+// Every descriptor the runtime makes for a socket passes through here: none is ever 0, 1 or 2, so
+// a program that closed a standard stream never finds a socket where it later reads or writes
+// that stream. A low number is moved to the lowest free one from 3 on (close-on-exec; the file
+// status flags such as O_NONBLOCK go with the open socket).
+inline int above_standard_streams(int fd) {
+    if (fd < 0 || fd > 2) return fd;
+    int moved = static_cast<int>(::syscall(SYS_fcntl, fd, F_DUPFD_CLOEXEC, 3));
+    int error = errno;
+    ::syscall(SYS_close, fd);
+    errno = error;
+    return moved;
+}
+
 inline int socket(int domain, int type, int protocol) {
-    return static_cast<int>(::syscall(SYS_socket, domain, type, protocol));
+    return above_standard_streams(static_cast<int>(::syscall(SYS_socket, domain, type, protocol)));
 }
 inline int bind(int fd, const sockaddr* address, socklen_t length) {
     return static_cast<int>(::syscall(SYS_bind, fd, address, length));
@@ -22,7 +37,7 @@ inline int connect(int fd, const sockaddr* address, socklen_t length) {
 }
 inline int listen(int fd, int backlog) { return static_cast<int>(::syscall(SYS_listen, fd, backlog)); }
 inline int accept4(int fd, sockaddr* address, socklen_t* length, int flags) {
-    return static_cast<int>(::syscall(SYS_accept4, fd, address, length, flags));
+    return above_standard_streams(static_cast<int>(::syscall(SYS_accept4, fd, address, length, flags)));
 }
 inline ssize_t sendmsg(int fd, const msghdr* message, int flags) {
     return static_cast<ssize_t>(::syscall(SYS_sendmsg, fd, message, flags));

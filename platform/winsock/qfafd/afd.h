@@ -16,13 +16,37 @@ namespace qf::afd {
 
 class Engine;
 
-enum class OpKind { Recv, Send, AcceptEx, AcceptExData };
+enum class OpKind { Recv, Send, AcceptEx, AcceptExData, TransmitFile };
 
 struct BaseSocket;
+
+// A thread blocked in a call on the socket (recv, accept, connect, select, a send on a full
+// buffer): the engine sets wake when one of the kernel events may have come, a close sets it too.
+struct BlockedWait {
+    unsigned events = 0;
+    HANDLE wake = nullptr;
+    bool woken = false;
+};
+
+// What an overlapped TransmitFile has still to send: its head, then the file a chunk at a time,
+// then its tail (head and tail are copies: the caller may free its buffers once the call returns).
+struct Transmission {
+    std::vector<char> pending;  // the piece being sent
+    size_t offset = 0;          // how much of it has gone
+    HANDLE file = nullptr;
+    bool wholeFile = true;      // nNumberOfBytesToWrite 0: up to the end of the file
+    DWORD remaining = 0;        // otherwise: bytes of the file still to send
+    DWORD chunk = 0;
+    bool fileDone = false;
+    std::vector<char> tail;
+    bool tailQueued = false;
+    DWORD flags = 0;            // TF_DISCONNECT, TF_REUSE_SOCKET
+};
 
 // One overlapped operation waiting for its socket.
 struct PendingOp {
     OpKind kind = OpKind::Recv;
+    DWORD issuer = GetCurrentThreadId();       // the thread that asked for it (CancelIo)
     SOCKET completionHandle = INVALID_SOCKET;  // the handle the completion is reported on
     LPWSAOVERLAPPED overlapped = nullptr;
     LPWSAOVERLAPPED_COMPLETION_ROUTINE routine = nullptr;
@@ -38,6 +62,7 @@ struct PendingOp {
     std::shared_ptr<BaseSocket> acceptSocket;
     BYTE* output = nullptr;
     DWORD receiveLength = 0, localLength = 0, remoteLength = 0;
+    std::unique_ptr<Transmission> transmission;
 };
 
 struct BaseSocket {
@@ -75,6 +100,7 @@ struct BaseSocket {
 
     std::deque<std::unique_ptr<PendingOp>> reads, writes;
     int deferredAccept = -1;  // a connection the condition function deferred
+    std::vector<BlockedWait*> blocked;
 
     bool stream() const { return info.iSocketType == SOCK_STREAM; }
 };
@@ -105,7 +131,7 @@ void unwatch_socket(BaseSocket& socket);
 bool offer_descriptor(int listener, int copy, uint32_t targetPid);
 
 // Reports an overlapped operation as done: the completion routine through an APC to the
-// caller's thread, or else WPUCompleteOverlappedRequest (event, completion port).
+// caller's thread, or else the event and the completion port of the handle.
 void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
                       const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags);
 
@@ -123,9 +149,22 @@ int on_descriptor(BaseSocket& socket, Op op) {
     return op(socket.fd);
 }
 
-// Waits, with the socket unlocked, until one of the kernel events is ready. Returns 0, WSAETIMEDOUT,
-// or WSAEINTR when the socket is closed or the call is cancelled meanwhile.
+// Waits, with the socket unlocked, until one of the kernel events is ready (timeoutMs 0: no limit).
+// Returns 0, WSAETIMEDOUT, or WSAEINTR when the socket is closed or the call is cancelled meanwhile.
 int wait_for(const std::shared_ptr<BaseSocket>& socket, unsigned events, DWORD timeoutMs);
+
+// The wait of every blocking call: until one of the sockets may have one of its events, is closed,
+// or timeoutMs (INFINITE: no limit) has passed. The wait is alertable, as Winsock's blocking calls
+// are: APCs queued to the thread run while it blocks, and one that cancels the blocking call
+// (WSACancelBlockingCall) ends it. Returns 0 (look again), WSAETIMEDOUT, WSAEINTR (closed or
+// cancelled) or another error. The sockets are unlocked.
+struct SocketWait {
+    std::shared_ptr<BaseSocket> socket;
+    unsigned events;
+};
+int block_on(const std::vector<SocketWait>& sockets, DWORD timeoutMs);
+// Sets the events of the threads blocked on the socket that wait for any of these events (lock held).
+void wake_blocked(BaseSocket& socket, unsigned events);
 
 // Sockaddr checks on the Windows side.
 int check_address(const struct sockaddr* name, int namelen);

@@ -1,6 +1,7 @@
 // Control: ioctls with the extension functions, socket options, overlapped results, QOS.
 #include "afd.h"
 
+#include "cancel_io.h"
 #include "kernel_socket.h"
 
 #include <cstring>
@@ -28,10 +29,34 @@ int get_dword(const char* optval, int optlen, DWORD& value) {
     return 0;
 }
 
+// Completes the calling thread's pending overlapped requests on the socket with
+// WSA_OPERATION_ABORTED (CancelIo).
+int cancel_requests(BaseSocket& socket) {
+    std::lock_guard<std::mutex> guard(socket.lock);
+    if (socket.closing) return WSAENOTSOCK;
+    DWORD self = GetCurrentThreadId();
+    for (auto* queue : {&socket.reads, &socket.writes}) {
+        for (auto it = queue->begin(); it != queue->end();) {
+            PendingOp& op = **it;
+            if (op.issuer != self) {
+                ++it;
+                continue;
+            }
+            complete_request(op.completionHandle, op.overlapped, op.routine, op.hasThread ? &op.thread : nullptr,
+                             WSA_OPERATION_ABORTED, static_cast<DWORD>(op.done), 0);
+            it = queue->erase(it);
+        }
+    }
+    watch_socket(socket);
+    return 0;
+}
+
 // The ioctl itself; out/returned describe the answer.
 int control(BaseSocket& socket, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength, DWORD& returned) {
     returned = 0;
     switch (code) {
+    case qf::ws::kSioCancelIo:
+        return cancel_requests(socket);
     case FIONBIO: {
         if (!in || inLength < sizeof(u_long)) return WSAEFAULT;
         u_long value;

@@ -4,6 +4,7 @@
 
 #include "afd_engine.h"
 #include "kernel_socket.h"
+#include "overlapped_completion.h"
 
 #include <cstring>
 
@@ -109,6 +110,7 @@ void close_socket(const std::shared_ptr<BaseSocket>& socket) {
         socket->reads.clear();
         socket->writes.clear();
         unwatch_socket(*socket);
+        wake_blocked(*socket, ~0u);  // their calls end with WSAEINTR
         if (socket->deferredAccept >= 0) kn_close(socket->deferredAccept);
         socket->deferredAccept = -1;
     }
@@ -140,8 +142,7 @@ void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED
                                                         reinterpret_cast<DWORD_PTR>(apc), &upcallError) != 0)
             delete apc;  // the caller's thread is gone: nobody is left to call back
     } else {
-        int upcallError = 0;
-        WPUCompleteOverlappedRequest(handle, overlapped, error, bytes, &upcallError);
+        qf::ws::complete_overlapped(handle, overlapped, error, bytes);  // event, completion port
     }
     Provider& p = provider();
     std::lock_guard<std::mutex> guard(p.completionLock);
@@ -185,28 +186,70 @@ void settle_connect(BaseSocket& socket, bool fireEvents) {
 }
 
 int wait_for(const std::shared_ptr<BaseSocket>& socket, unsigned events, DWORD timeoutMs) {
-    const DWORD kSlice = 200;  // how soon a close or a cancellation is noticed
-    DWORD start = GetTickCount();
-    BlockingScope scope;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> guard(socket->lock);
-            if (socket->closing) return WSAEINTR;
-        }
-        if (BlockingScope::cancelled()) return WSAEINTR;
-        DWORD slice = kSlice;
-        if (timeoutMs) {
-            DWORD elapsed = GetTickCount() - start;
-            if (elapsed >= timeoutMs) return WSAETIMEDOUT;
-            if (timeoutMs - elapsed < slice) slice = timeoutMs - elapsed;
-        }
-        unsigned ready = 0;
-        if (int error = kn_wait(socket->fd, events, static_cast<int>(slice), ready)) return error;
-        if (ready) {
-            std::lock_guard<std::mutex> guard(socket->lock);
-            return socket->closing ? WSAEINTR : 0;
-        }
+    return block_on({SocketWait{socket, events}}, timeoutMs ? timeoutMs : INFINITE);
+}
+
+void wake_blocked(BaseSocket& socket, unsigned events) {
+    for (BlockedWait* wait : socket.blocked) {
+        // A hang-up or an error ends every wait: the call looks again and reports it.
+        if (wait->woken || !(events & (wait->events | kHangup | kError))) continue;
+        wait->woken = true;
+        SetEvent(wait->wake);
     }
+}
+
+int block_on(const std::vector<SocketWait>& sockets, DWORD timeoutMs) {
+    BlockingScope scope;
+    HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!wake) return WSAENOBUFS;
+    std::vector<BlockedWait> waits(sockets.size());
+    size_t registered = 0;
+    int result = 0;
+    for (; registered < sockets.size(); ++registered) {
+        BaseSocket& socket = *sockets[registered].socket;
+        std::lock_guard<std::mutex> guard(socket.lock);
+        if (socket.closing) {
+            result = WSAEINTR;
+            break;
+        }
+        waits[registered].events = sockets[registered].events;
+        waits[registered].wake = wake;
+        socket.blocked.push_back(&waits[registered]);
+        watch_socket(socket);  // a socket that is ready already is reported at once
+    }
+    DWORD start = GetTickCount();
+    while (!result) {
+        if (BlockingScope::cancelled()) {
+            result = WSAEINTR;
+            break;
+        }
+        DWORD remaining = INFINITE;
+        if (timeoutMs != INFINITE) {
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed >= timeoutMs) {
+                result = WSAETIMEDOUT;
+                break;
+            }
+            remaining = timeoutMs - elapsed;
+        }
+        DWORD outcome = WaitForSingleObjectEx(wake, remaining, TRUE);
+        if (outcome == WAIT_OBJECT_0) break;
+        if (outcome != WAIT_IO_COMPLETION && outcome != WAIT_TIMEOUT) result = WSASYSCALLFAILURE;
+        // After APCs ran the wait goes on, unless one of them cancelled the call.
+    }
+    for (size_t i = 0; i < registered; ++i) {
+        BaseSocket& socket = *sockets[i].socket;
+        std::lock_guard<std::mutex> guard(socket.lock);
+        auto& blocked = socket.blocked;
+        for (auto it = blocked.begin(); it != blocked.end(); ++it)
+            if (*it == &waits[i]) {
+                blocked.erase(it);
+                break;
+            }
+        if (!result && socket.closing) result = WSAEINTR;
+    }
+    CloseHandle(wake);
+    return result;
 }
 
 int check_address(const struct sockaddr* name, int namelen) {

@@ -16,6 +16,8 @@ uint64_t token_of(const BaseSocket& socket) {
 // The kernel events that matter to the socket now.
 unsigned interest(const BaseSocket& socket) {
     unsigned events = 0;
+    for (const BlockedWait* wait : socket.blocked)
+        if (!wait->woken) events |= wait->events;
     if (!socket.reads.empty()) {
         events |= kReadable;
         if (socket.reads.front()->kind == OpKind::Recv && (socket.reads.front()->flags & MSG_OOB)) events |= kPriority;
@@ -193,6 +195,13 @@ void process_writes(BaseSocket& socket) {
             socket.writes.pop_front();
             continue;
         }
+        if (op.kind == OpKind::TransmitFile) {
+            int error = transmit_some(socket, op);
+            if (error == WSAEWOULDBLOCK) return;
+            finish(socket, op, error, static_cast<DWORD>(op.done), 0);
+            socket.writes.pop_front();
+            continue;
+        }
         size_t total = total_length(op.buffers);
         bool done = false;
         while (!done) {
@@ -298,6 +307,7 @@ void Engine::service(const std::shared_ptr<BaseSocket>& socket, unsigned events)
     process_reads(*socket);
     process_writes(*socket);
     detect_events(*socket, events);
+    wake_blocked(*socket, events);
     update(*socket);
 }
 

@@ -49,6 +49,13 @@ int take_connection(BaseSocket& target, int accepted);
 // Keeps a reset that a receive reported: the kernel reports it once, Winsock to every later receive.
 void note_reset(BaseSocket& socket, int error);
 
+// Sends what an overlapped TransmitFile can send now (lock held): WSAEWOULDBLOCK while the kernel
+// takes no more, else 0 or the error once it is done (op.done counts the bytes sent).
+int transmit_some(BaseSocket& socket, PendingOp& op);
+// What TransmitFile does after the data (lock held): with TF_DISCONNECT or TF_REUSE_SOCKET the
+// sending side is shut down, and with TF_REUSE_SOCKET the handle gets a fresh kernel socket.
+int finish_transmission(BaseSocket& socket, DWORD flags);
+
 // Runs the pending operations of a socket that can make progress now (lock held).
 void process_reads(BaseSocket& socket);
 void process_writes(BaseSocket& socket);

@@ -152,8 +152,66 @@ VOID PASCAL GetAcceptExSockaddrsBase(PVOID lpOutputBuffer, DWORD dwReceiveDataLe
               RemoteSockaddrLength);
 }
 
-// Sends head, file and tail. The work is done within the call; an overlapped caller also hears of
-// it through its completion.
+int finish_transmission(BaseSocket& socket, DWORD flags) {
+    if (!(flags & (TF_DISCONNECT | TF_REUSE_SOCKET))) return 0;
+    if (socket.closing) return WSAEINTR;
+    if (int error = kn_shutdown(socket.fd, SD_SEND)) return error;
+    if (!(flags & TF_REUSE_SOCKET)) return 0;
+    // A fresh kernel socket under the same handle, ready for the next AcceptEx.
+    int fresh = -1;
+    if (int error = kn_socket(socket.info.iAddressFamily, socket.info.iSocketType, socket.info.iProtocol, fresh))
+        return error;
+    unwatch_socket(socket);
+    if (int error = kn_replace(fresh, socket.fd)) return error;
+    socket.connected = false;
+    socket.sendShutdown = socket.receiveShutdown = false;
+    socket.resetError = 0;
+    socket.endSeen = false;
+    socket.closeWaitsForData = false;
+    int upcallError = 0;
+    provider().upcalls.lpWPUModifyIFSHandle(socket.info.dwCatalogEntryId, socket.handle, &upcallError);
+    watch_socket(socket);
+    return 0;
+}
+
+int transmit_some(BaseSocket& socket, PendingOp& op) {
+    Transmission& t = *op.transmission;
+    for (;;) {
+        if (t.offset == t.pending.size()) {
+            // The next piece: a chunk of the file, else the tail, else the end.
+            t.pending.clear();
+            t.offset = 0;
+            if (t.file && !t.fileDone) {
+                DWORD want = t.chunk;
+                if (!t.wholeFile && t.remaining < want) want = t.remaining;
+                DWORD got = 0;
+                if (want > 0) {
+                    t.pending.resize(want);
+                    if (!ReadFile(t.file, t.pending.data(), want, &got, nullptr)) return WSAEINVAL;
+                }
+                t.pending.resize(got);
+                if (!t.wholeFile) t.remaining -= got;
+                if (got == 0) t.fileDone = true;
+                continue;
+            }
+            if (!t.tailQueued) {
+                t.tailQueued = true;
+                t.pending.swap(t.tail);
+                continue;
+            }
+            return finish_transmission(socket, t.flags);
+        }
+        IoBuffer buffer{t.pending.data() + t.offset, t.pending.size() - t.offset};
+        size_t sent = 0;
+        if (int error = kn_send(socket.fd, &buffer, 1, 0, nullptr, 0, sent)) return error;  // WSAEWOULDBLOCK: later
+        t.offset += sent;
+        op.done += sent;
+    }
+}
+
+// Sends head, file and tail. Without an overlapped structure the work is done within the call;
+// with one the call returns FALSE with WSA_IO_PENDING and the engine sends as the socket takes the
+// data, then completes the request (event, completion port) with the bytes sent.
 BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesToWrite, DWORD nNumberOfBytesPerSend,
                              LPOVERLAPPED lpOverlapped, LPTRANSMIT_FILE_BUFFERS lpTransmitBuffers, DWORD dwReserved) {
     auto socket = find_socket(hSocket);
@@ -170,15 +228,48 @@ BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesT
             GetLastError() != NO_ERROR)
             return fail_with(WSAEINVAL);
     }
-    size_t total = 0;
+    const DWORD kChunk = 65536;
+    DWORD chunk = nNumberOfBytesPerSend && nNumberOfBytesPerSend < kChunk ? nNumberOfBytesPerSend : kChunk;
+    const char* head = nullptr;
+    const char* tail = nullptr;
+    DWORD headLength = 0, tailLength = 0;
     if (lpTransmitBuffers && lpTransmitBuffers->Head && lpTransmitBuffers->HeadLength) {
-        if (int error = send_all(socket, static_cast<const char*>(lpTransmitBuffers->Head), lpTransmitBuffers->HeadLength))
-            return fail_with(error);
-        total += lpTransmitBuffers->HeadLength;
+        head = static_cast<const char*>(lpTransmitBuffers->Head);
+        headLength = lpTransmitBuffers->HeadLength;
+    }
+    if (lpTransmitBuffers && lpTransmitBuffers->Tail && lpTransmitBuffers->TailLength) {
+        tail = static_cast<const char*>(lpTransmitBuffers->Tail);
+        tailLength = lpTransmitBuffers->TailLength;
+    }
+
+    if (lpOverlapped) {
+        auto op = std::make_unique<PendingOp>();
+        op->kind = OpKind::TransmitFile;
+        op->completionHandle = hSocket;
+        op->overlapped = lpOverlapped;
+        op->transmission = std::make_unique<Transmission>();
+        Transmission& t = *op->transmission;
+        if (head) t.pending.assign(head, head + headLength);
+        if (tail) t.tail.assign(tail, tail + tailLength);
+        t.file = hFile;
+        t.wholeFile = nNumberOfBytesToWrite == 0;
+        t.remaining = nNumberOfBytesToWrite;
+        t.chunk = chunk;
+        t.fileDone = hFile == nullptr;
+        t.flags = dwReserved;
+        lpOverlapped->InternalHigh = 0;
+        __atomic_store_n(&lpOverlapped->Internal, static_cast<ULONG_PTR>(WSS_OPERATION_IN_PROGRESS), __ATOMIC_RELEASE);
+        std::lock_guard<std::mutex> guard(socket->lock);
+        if (socket->closing) return fail_with(WSAENOTSOCK);  // nothing would ever complete it
+        socket->writes.push_back(std::move(op));
+        watch_socket(*socket);
+        return fail_with(WSA_IO_PENDING);
+    }
+
+    if (head) {
+        if (int error = send_all(socket, head, headLength)) return fail_with(error);
     }
     if (hFile) {
-        const DWORD kChunk = 65536;
-        DWORD chunk = nNumberOfBytesPerSend && nNumberOfBytesPerSend < kChunk ? nNumberOfBytesPerSend : kChunk;
         std::vector<char> buffer(chunk);
         DWORD remaining = nNumberOfBytesToWrite;  // 0: the whole file
         for (;;) {
@@ -189,44 +280,14 @@ BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesT
             if (!ReadFile(hFile, buffer.data(), want, &got, nullptr)) return fail_with(WSAEINVAL);
             if (got == 0) break;
             if (int error = send_all(socket, buffer.data(), got)) return fail_with(error);
-            total += got;
             if (nNumberOfBytesToWrite) remaining -= got;
         }
     }
-    if (lpTransmitBuffers && lpTransmitBuffers->Tail && lpTransmitBuffers->TailLength) {
-        if (int error = send_all(socket, static_cast<const char*>(lpTransmitBuffers->Tail), lpTransmitBuffers->TailLength))
-            return fail_with(error);
-        total += lpTransmitBuffers->TailLength;
+    if (tail) {
+        if (int error = send_all(socket, tail, tailLength)) return fail_with(error);
     }
-    if (dwReserved & (TF_DISCONNECT | TF_REUSE_SOCKET)) {
-        if (on_descriptor(*socket, [](int fd) { return kn_shutdown(fd, SD_SEND); }) == WSAENOTSOCK)
-            return fail_with(WSAEINTR);
-        if (dwReserved & TF_REUSE_SOCKET) {
-            // A fresh kernel socket under the same handle, ready for the next AcceptEx.
-            int fresh = -1;
-            if (int error = kn_socket(socket->info.iAddressFamily, socket->info.iSocketType, socket->info.iProtocol, fresh))
-                return fail_with(error);
-            std::lock_guard<std::mutex> guard(socket->lock);
-            if (socket->closing) {
-                kn_close(fresh);
-                return fail_with(WSAEINTR);
-            }
-            unwatch_socket(*socket);
-            if (int error = kn_replace(fresh, socket->fd)) return fail_with(error);
-            socket->connected = false;
-            socket->sendShutdown = socket->receiveShutdown = false;
-            socket->resetError = 0;
-            socket->endSeen = false;
-            socket->closeWaitsForData = false;
-            int upcallError = 0;
-            provider().upcalls.lpWPUModifyIFSHandle(socket->info.dwCatalogEntryId, socket->handle, &upcallError);
-        }
-    }
-    if (lpOverlapped) {
-        lpOverlapped->InternalHigh = 0;
-        lpOverlapped->Internal = WSS_OPERATION_IN_PROGRESS;
-        complete_request(hSocket, lpOverlapped, nullptr, nullptr, 0, static_cast<DWORD>(total), 0);
-    }
+    std::lock_guard<std::mutex> guard(socket->lock);
+    if (int error = finish_transmission(*socket, dwReserved)) return fail_with(error);
     return TRUE;
 }
 

@@ -88,19 +88,15 @@ int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* except
     }
     if (items.empty()) return fail(lpErrno, WSAEINVAL);
 
-    // Waits in slices, so that closing a socket of the sets or cancelling ends the wait.
-    BlockingScope scope;
+    // Looks at the sockets, then blocks until the engine sees one of them change (or a close, a
+    // cancellation, the time limit), and looks again.
+    std::vector<SocketWait> waits;
+    for (const Watched& w : watched) waits.push_back(SocketWait{w.socket, items[w.item].events});
     DWORD start = GetTickCount();
     int readyTotal = 0;
     for (;;) {
-        int slice = 200;
-        if (milliseconds >= 0) {
-            DWORD elapsed = GetTickCount() - start;
-            int remaining = elapsed >= static_cast<DWORD>(milliseconds) ? 0 : milliseconds - static_cast<int>(elapsed);
-            if (remaining < slice) slice = remaining;
-        }
         int readyCount = 0;
-        if (int error = kn_poll(items.data(), items.size(), slice, readyCount)) return fail(lpErrno, error);
+        if (int error = kn_poll(items.data(), items.size(), 0, readyCount)) return fail(lpErrno, error);
         readyTotal = 0;
         for (Watched& w : watched) {
             std::lock_guard<std::mutex> guard(w.socket->lock);
@@ -110,8 +106,15 @@ int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* except
             if (ready) ++readyTotal;
         }
         if (readyTotal > 0) break;
-        if (BlockingScope::cancelled()) return fail(lpErrno, WSAEINTR);
-        if (milliseconds >= 0 && GetTickCount() - start >= static_cast<DWORD>(milliseconds)) break;
+        DWORD remaining = INFINITE;
+        if (milliseconds >= 0) {
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed >= static_cast<DWORD>(milliseconds)) break;
+            remaining = static_cast<DWORD>(milliseconds) - elapsed;
+        }
+        int error = block_on(waits, remaining);
+        if (error == WSAETIMEDOUT) break;
+        if (error) return fail(lpErrno, error);
     }
     for (int set = 0; set < 3; ++set)
         if (sets[set]) sets[set]->fd_count = 0;

@@ -118,6 +118,8 @@ int handoff_take(uint32_t token, int& fd) {
         if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS &&
             header->cmsg_len >= CMSG_LEN(sizeof(int))) {
             memcpy(&fd, CMSG_DATA(header), sizeof(int));
+            fd = k::above_standard_streams(fd);
+            if (fd < 0) return qf::ws::ws_error_from_errno(errno);
             int flags = k::fcntl(fd, F_GETFL);
             if (flags >= 0) k::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
             return 0;

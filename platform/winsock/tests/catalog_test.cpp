@@ -128,7 +128,7 @@ TEST_F(CatalogTest, InstallGivesEachEntryAnIdThatChainsCanName) {
         int error;
     };
     const Refusal refusals[] = {
-        {"identifier already installed", guid(1), u"x.dll", 0, 0, 1, WSAEINVAL},
+        {"identifier already installed", guid(1), u"x.dll", 0, 0, 1, WSANO_RECOVERY},
         {"chain names a missing entry", guid(3), u"x.dll", 2, 9999, 1, WSAEINVAL},
         {"chain longer than the array", guid(4), u"x.dll", MAX_PROTOCOL_CHAIN + 1, 1001, 1, WSAEINVAL},
         {"no entries", guid(5), u"x.dll", 0, 0, 0, WSAEINVAL},

@@ -35,7 +35,7 @@ protected:
         }
         if (module_) FreeLibrary(module_);
     }
-    long calls(int index) const { return calls_(index); }
+    LONG calls(int index) const { return calls_(index); }
     WSAPROTOCOL_INFOW base_entry(int type) const {
         for (const auto& entry : enumerate_catalog())
             if (entry.ProtocolChain.ChainLen == BASE_PROTOCOL && entry.iSocketType == type) return entry;

@@ -18,4 +18,22 @@ bool descriptor_open(int fd) { return fcntl(fd, F_GETFD) >= 0; }
 
 void close_descriptor(int fd) { close(fd); }
 
+bool descriptor_is_socket(int fd) {
+    int type = 0;
+    socklen_t length = sizeof(type);
+    return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0;
+}
+
+ClosedStandardDescriptor::ClosedStandardDescriptor(int fd) : fd_(fd), saved_(fcntl(fd, F_DUPFD_CLOEXEC, 10)) {
+    close(fd);
+}
+
+ClosedStandardDescriptor::~ClosedStandardDescriptor() {
+    if (descriptor_open(fd_)) close(fd_);  // whatever took the number meanwhile gives it back
+    if (saved_ >= 0) {
+        dup2(saved_, fd_);
+        close(saved_);
+    }
+}
+
 }  // namespace wstest

@@ -9,5 +9,19 @@ int kernel_local_port(int fd);
 bool descriptor_open(int fd);
 // Closes fd behind the runtime's back.
 void close_descriptor(int fd);
+// Whether fd names a socket.
+bool descriptor_is_socket(int fd);
+// Closes standard descriptor fd for a while; the destructor puts it back.
+class ClosedStandardDescriptor {
+public:
+    explicit ClosedStandardDescriptor(int fd);
+    ~ClosedStandardDescriptor();
+    ClosedStandardDescriptor(const ClosedStandardDescriptor&) = delete;
+    ClosedStandardDescriptor& operator=(const ClosedStandardDescriptor&) = delete;
+
+private:
+    int fd_;
+    int saved_;
+};
 
 }  // namespace wstest

@@ -28,12 +28,12 @@ std::string narrow(const WCHAR* text) {
 
 void report_layered_calls() {
     HMODULE module = GetModuleHandleA("qfpassthru.dll");
-    long socketCalls = 0;
+    LONG socketCalls = 0;
     if (module) {
         auto calls = reinterpret_cast<PassthruCallsFn>(reinterpret_cast<void*>(GetProcAddress(module, "passthru_calls")));
         if (calls) socketCalls = calls(28) + calls(8);  // WSPSocket, WSPDuplicateSocket
     }
-    printf("layered socket calls: %ld\n", socketCalls);
+    printf("layered socket calls: %ld\n", static_cast<long>(socketCalls));
 }
 
 int send_text(SOCKET s, const char* text) {

@@ -1,5 +1,4 @@
 // Socket creation, connection set-up, close, names, options and ioctls.
-#include "completion_routines.h"
 #include "dispatch.h"
 
 #include <cstring>
@@ -257,7 +256,6 @@ extern "C" int WSAAPI WSAIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuff
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
-    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (t.provider->procs.lpWSPIoctl(s, dwIoControlCode, lpvInBuffer, cbInBuffer, lpvOutBuffer, cbOutBuffer,
                                      lpcbBytesReturned, lpOverlapped, lpCompletionRoutine, thread, &error) != 0)

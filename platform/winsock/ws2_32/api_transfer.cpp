@@ -1,20 +1,17 @@
 // Sending and receiving.
-#include "completion_routines.h"
 #include "dispatch.h"
 
 using namespace qf::ws2;
 
 namespace {
 
-// One data transfer through the socket's provider: an overlapped request on a layered handle
-// keeps its completion routine for WPUCompleteOverlappedRequest.
+// One data transfer through the socket's provider; an overlapped one carries the caller's thread,
+// to which the provider queues the completion routine.
 template <class Call>
-int transfer(SOCKET s, LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
-             Call call) {
+int transfer(SOCKET s, LPWSAOVERLAPPED lpOverlapped, Call call) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
-    if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (call(t.provider->procs, thread, &error) != 0) return fail(error);
     return 0;
@@ -25,7 +22,7 @@ int transfer(SOCKET s, LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_
 extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
                               DWORD dwFlags, LPWSAOVERLAPPED lpOverlapped,
                               LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    return transfer(s, lpOverlapped,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPSend(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpOverlapped,
                             lpCompletionRoutine, thread, error);
@@ -35,7 +32,7 @@ extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount,
 extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
                                 DWORD dwFlags, const struct sockaddr* lpTo, int iTolen, LPWSAOVERLAPPED lpOverlapped,
                                 LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    return transfer(s, lpOverlapped,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPSendTo(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpTo, iTolen,
                             lpOverlapped, lpCompletionRoutine, thread, error);
@@ -45,7 +42,7 @@ extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCoun
 extern "C" int WSAAPI WSARecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd,
                               LPDWORD lpFlags, LPWSAOVERLAPPED lpOverlapped,
                               LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    return transfer(s, lpOverlapped,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPRecv(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped,
                             lpCompletionRoutine, thread, error);
@@ -56,7 +53,7 @@ extern "C" int WSAAPI WSARecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCo
                                   LPDWORD lpFlags, struct sockaddr* lpFrom, LPINT lpFromlen,
                                   LPWSAOVERLAPPED lpOverlapped,
                                   LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    return transfer(s, lpOverlapped,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPRecvFrom(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpFrom,
                             lpFromlen, lpOverlapped, lpCompletionRoutine, thread, error);

@@ -100,7 +100,8 @@ extern "C" int WSAAPI WSAEnumProtocolsA(LPINT lpiProtocols, LPWSAPROTOCOL_INFOA 
 
 // Installs the entries of one provider at the end of the catalog. Each entry gets the next catalog
 // entry id; a base or layered entry also names itself as the first link of its chain, which is the
-// id that chains over it name. A chain must name entries that exist.
+// id that chains over it name. A chain must name entries that exist. A provider identifier that is
+// installed already is refused with WSANO_RECOVERY, as Windows refuses it, and nothing changes.
 extern "C" int WSPAPI WSCInstallProvider(LPGUID lpProviderId, const WCHAR* lpszProviderDllPath,
                                          const LPWSAPROTOCOL_INFOW lpProtocolInfoList, DWORD dwNumberOfEntries,
                                          LPINT lpErrno) {
@@ -115,7 +116,7 @@ extern "C" int WSPAPI WSCInstallProvider(LPGUID lpProviderId, const WCHAR* lpszP
     int error = qf::wscat::catalog_update([&](Catalog& catalog) -> int {
         std::set<DWORD> ids;
         for (const CatalogEntry& entry : catalog.entries) {
-            if (same_guid(entry.info.ProviderId, providerId)) return WSAEINVAL;  // already installed
+            if (same_guid(entry.info.ProviderId, providerId)) return WSANO_RECOVERY;  // already installed
             ids.insert(entry.info.dwCatalogEntryId);
         }
         for (DWORD i = 0; i < dwNumberOfEntries; ++i) {

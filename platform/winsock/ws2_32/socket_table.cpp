@@ -1,7 +1,6 @@
 // The handle table: handle -> record, plus the base socket last registered on each thread.
 #include "socket_table.h"
 
-#include "completion_routines.h"
 #include "fd_ops.h"
 #include "providers.h"
 
@@ -35,11 +34,8 @@ thread_local int scopeDepth = 0;
 
 bool valid_handle_value(SOCKET handle) { return handle != INVALID_SOCKET && handle <= 0x7fffffff; }
 
-// Forgets a handle's completion port association and completion routines as its descriptor goes away.
-void forget_port(SOCKET handle) {
-    qf::completion_port_forget(reinterpret_cast<HANDLE>(handle));
-    routine_forget(handle);
-}
+// Forgets a handle's completion port association as its descriptor goes away.
+void forget_port(SOCKET handle) { qf::completion_port_forget(reinterpret_cast<HANDLE>(handle)); }
 
 }  // namespace
 

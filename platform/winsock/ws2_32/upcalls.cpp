@@ -1,9 +1,7 @@
 // The 15 upcalls of WSPUPCALLTABLE and WPUCompleteOverlappedRequest.
-#include "completion_routines.h"
+#include "overlapped_completion.h"
 #include "providers.h"
 #include "socket_table.h"
-
-#include <qf/completion_port.h>
 
 namespace {
 
@@ -124,22 +122,17 @@ extern "C" int WSPAPI WPUCloseThread(LPWSATHREADID lpThreadId, LPINT lpErrno) {
     return 0;
 }
 
-// Completes an overlapped operation on s: records the outcome in the overlapped structure, then
-// runs the application's completion routine through an APC when the request came with one, else
-// signals its event and queues a packet to the completion port s is associated with (an event
-// handle with its lowest bit set asks for no packet, as on Windows).
+// Completes an overlapped operation on a handle made by WPUCreateSocketHandle: records the outcome
+// in the overlapped structure, signals its event and queues a packet to the completion port the
+// handle is associated with (an event handle with its lowest bit set asks for no packet). It never
+// runs a completion routine: a provider queues the application's routine itself (WPUQueueApc).
+// Any other handle (a base provider's socket, a handle already closed) is refused with WSAEINVAL.
 extern "C" int WSPAPI WPUCompleteOverlappedRequest(SOCKET s, LPWSAOVERLAPPED lpOverlapped, DWORD dwError,
                                                    DWORD cbTransferred, LPINT lpErrno) {
-    if (!lpOverlapped) return fail(lpErrno, WSA_INVALID_PARAMETER);
-    HANDLE event = lpOverlapped->hEvent;  // read before the caller may reuse the structure
-    lpOverlapped->InternalHigh = cbTransferred;
-    __atomic_store_n(&lpOverlapped->Internal, static_cast<ULONG_PTR>(dwError), __ATOMIC_RELEASE);
-    if (lpErrno) *lpErrno = 0;
-    // A request made with a completion routine completes through it alone.
-    if (qf::ws2::routine_complete(s, lpOverlapped, dwError, cbTransferred)) return 0;
-    bool noPacket = (reinterpret_cast<ULONG_PTR>(event) & 1) != 0;
-    if (event) SetEvent(reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(event) & ~static_cast<ULONG_PTR>(1)));
-    if (!noPacket) qf::completion_port_complete(reinterpret_cast<HANDLE>(s), cbTransferred, lpOverlapped, dwError);
+    DWORD_PTR context = 0;
+    if (qf::ws2::table_query_context(s, context) != 0) return fail(lpErrno, WSAEINVAL);
+    if (!lpOverlapped) return fail(lpErrno, WSAEFAULT);
+    qf::ws::complete_overlapped(s, lpOverlapped, dwError, cbTransferred);
     if (lpErrno) *lpErrno = 0;
     return 0;
 }

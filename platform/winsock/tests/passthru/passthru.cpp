@@ -25,7 +25,7 @@ constexpr UINT kNotifyMessage = WM_USER + 0x64;
 constexpr char kOwnLibrary[] = "QFPASSTHRU.DLL";  // module names are compared without regard to case
 constexpr char kWindowClass[] = "Passthru Async Window";
 constexpr ULONG_PTR kStopKey = 0xFFFFFFFF;
-std::atomic<long> calls[kEntryPoints];
+std::atomic<LONG> calls[kEntryPoints];
 
 enum Entry {
     eAccept, eAddressToString, eAsyncSelect, eBind, eCancelBlockingCall, eCleanup, eCloseSocket, eConnect,
@@ -52,6 +52,7 @@ struct Context {
     HWND window = nullptr;
     UINT message = 0;
     bool onPort = false;
+    std::atomic<int> outstanding{0};  // overlapped requests not yet completed to the application
 };
 
 struct Request {
@@ -62,6 +63,7 @@ struct Request {
     SOCKET own = INVALID_SOCKET;
     SOCKET lower = INVALID_SOCKET;
     Lower* provider = nullptr;
+    Context* context = nullptr;  // counts the request as outstanding until it is completed
     std::vector<WSABUF> buffers;
     DWORD flags = 0;
 };
@@ -240,6 +242,7 @@ DWORD WINAPI worker_main(LPVOID parameter) {
                                                                 &flags, &error))
             if (!error) error = WSASYSCALLFAILURE;
         complete_to_application(request, static_cast<DWORD>(error), bytes, flags);
+        request->context->outstanding--;  // the last use of the context
         delete request;
     }
     SetEvent(worker->drained);  // the last use of the event, which clean-up closes
@@ -295,15 +298,32 @@ Request* new_request(Context* context, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPP
     request->own = context->own;
     request->lower = context->lower;
     request->provider = context->provider;
+    request->context = context;
+    context->outstanding++;
     overlapped->InternalHigh = 0;
     overlapped->Internal = WSS_OPERATION_IN_PROGRESS;
     return request;
 }
 
+// A request that the lower provider refused at once: it will never complete.
+void drop(Request* request) {
+    request->context->outstanding--;
+    delete request;
+}
+
+// Waits until the requests of a context whose lower socket was closed have come back through the
+// worker and been completed to the application: the completion upcall takes only a handle that is
+// still open, so the application's handle is closed after them. The lower provider completes
+// aborted requests as it closes; the deadline only keeps a faulty one from hanging the close.
+void drain(Context* context) {
+    DWORD start = GetTickCount();
+    while (context->outstanding.load() > 0 && GetTickCount() - start < 10000) Sleep(1);
+}
+
 // The lower call has been made: pending or done, the completion comes through the port.
 int queued(Request* request, int result, int error, LPINT lpErrno) {
     if (result != 0 && error != WSA_IO_PENDING) {
-        delete request;
+        drop(request);
         return fail(lpErrno, error);
     }
     return fail(lpErrno, WSA_IO_PENDING);
@@ -419,7 +439,7 @@ BOOL PASCAL PassthruAcceptEx(SOCKET sListenSocket, SOCKET sAcceptSocket, PVOID l
                dwRemoteAddressLength, &received, &request->lowerOverlapped) &&
         GetLastError() != WSA_IO_PENDING) {
         error = GetLastError();
-        delete request;
+        drop(request);
         SetLastError(error);
         return FALSE;
     }
@@ -454,7 +474,7 @@ BOOL PASCAL PassthruTransmitFile(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBy
                lpTransmitBuffers, dwReserved) &&
         GetLastError() != WSA_IO_PENDING) {
         error = GetLastError();
-        delete request;
+        drop(request);
         SetLastError(error);
         return FALSE;
     }
@@ -552,12 +572,11 @@ int WSPAPI PtCleanup(LPINT lpErrno) {
     std::vector<Context*> contexts;
     contexts.swap(s.contexts);
     guard.unlock();
-    // The sockets first: their aborted operations reach the worker ahead of its stop packet.
+    // The lower sockets first: their aborted operations reach the worker ahead of its stop packet,
+    // and are completed to the application before its handles are closed.
     for (Context* context : contexts) {
         int ignored = 0;
         context->provider->procs.lpWSPCloseSocket(context->lower, &ignored);
-        s.upcalls.lpWPUCloseSocketHandle(context->own, &ignored);
-        delete context;
     }
     if (worker) {
         // The worker ends by itself and lets the library go as it does; what is waited for here is
@@ -567,6 +586,11 @@ int WSPAPI PtCleanup(LPINT lpErrno) {
         PostQueuedCompletionStatus(worker->port, 0, kStopKey, &stopPacket);
         WaitForSingleObject(drained, INFINITE);
         CloseHandle(drained);
+    }
+    for (Context* context : contexts) {
+        int ignored = 0;
+        s.upcalls.lpWPUCloseSocketHandle(context->own, &ignored);
+        delete context;
     }
     // Only the window's own thread may destroy it: the request goes to it as a message.
     if (window) PostMessageA(window, WM_CLOSE, 0, 0);
@@ -586,6 +610,7 @@ int WSPAPI PtCloseSocket(SOCKET s, LPINT lpErrno) {
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
     if (context->provider->procs.lpWSPCloseSocket(context->lower, lpErrno) != 0) return SOCKET_ERROR;
+    drain(context);
     forget_context(context);
     state().upcalls.lpWPUCloseSocketHandle(context->own, lpErrno);
     delete context;
@@ -681,10 +706,11 @@ BOOL WSPAPI PtGetQOSByName(SOCKET s, LPWSABUF lpQOSName, LPQOS lpQOS, LPINT lpEr
 
 int WSPAPI PtIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuffer, DWORD cbInBuffer, LPVOID lpvOutBuffer,
                    DWORD cbOutBuffer, LPDWORD lpcbBytesReturned, LPWSAOVERLAPPED lpOverlapped,
-                   LPWSAOVERLAPPED_COMPLETION_ROUTINE, LPWSATHREADID, LPINT lpErrno) {
+                   LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, LPWSATHREADID lpThreadId, LPINT lpErrno) {
     count(eIoctl);
     Context* context = context_of(s, lpErrno);
     if (!context) return SOCKET_ERROR;
+    if (lpOverlapped && lpCompletionRoutine && !lpThreadId) return fail(lpErrno, WSAEINVAL);
     DWORD returned = 0;
     if (context->provider->procs.lpWSPIoctl(context->lower, dwIoControlCode, lpvInBuffer, cbInBuffer, lpvOutBuffer,
                                             cbOutBuffer, &returned, nullptr, nullptr, nullptr, lpErrno) != 0)
@@ -703,11 +729,14 @@ int WSPAPI PtIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuffer, DWORD cb
     }
     if (lpcbBytesReturned) *lpcbBytesReturned = returned;
     if (lpOverlapped) {
-        // Done at once. The completion upcall reports it, and runs the application's completion
-        // routine when the application gave one (the runtime remembers it for its own handles).
+        // Done at once, and reported as an overlapped request is: through the application's
+        // completion routine (queued here to its thread), else the completion upcall.
         Request request;
         request.overlapped = lpOverlapped;
+        request.routine = lpCompletionRoutine;
+        if (lpThreadId) request.thread = *lpThreadId;
         request.own = s;
+        lpOverlapped->Internal = WSS_OPERATION_IN_PROGRESS;
         complete_to_application(&request, 0, returned, 0);
     }
     return 0;
@@ -891,7 +920,7 @@ INT WSPAPI PtStringToAddress(LPWSTR AddressString, INT AddressFamily, LPWSAPROTO
 
 }  // namespace
 
-extern "C" long passthru_calls(int index) {
+extern "C" LONG passthru_calls(int index) {
     return index >= 0 && index < kEntryPoints ? calls[index].load() : -1;
 }
 
