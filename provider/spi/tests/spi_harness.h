@@ -1,7 +1,7 @@
 // What the provider's tests share: a machine root with the base catalog and vtlsp installed over
 // it by hand (its layered entry, one chain over the base TCP entry, the chain first in the order),
 // the user's lists written before Winsock starts, loopback servers and a window that collects
-// the messages posted to it.
+// the messages posted to it. The policy is loaded once per process: one case per process.
 #pragma once
 
 #include <mswsock.h>
