@@ -34,6 +34,10 @@ LPWSAPROTOCOL_INFOW info_for_next(LPWSAPROTOCOL_INFOW callerInfo, CatalogItem* n
 
 SOCKET WSPAPI WSPSocket(int af, int type, int protocol, LPWSAPROTOCOL_INFOW lpProtocolInfo, GROUP g, DWORD dwFlags,
                         LPINT lpErrno) {
+    if (!g_vtlsp.catalog) {
+        spi_fail(lpErrno, WSANOTINITIALISED);
+        return INVALID_SOCKET;
+    }
     LowerProvider* provider = nullptr;
     CatalogItem* nextItem = nullptr;
     int error = g_vtlsp.catalog->FindNextProviderInChain(lpProtocolInfo, &provider, &nextItem);
@@ -202,6 +206,7 @@ int WSPAPI WSPDuplicateSocket(SOCKET s, DWORD dwProcessId, LPWSAPROTOCOL_INFOW l
 
 INT WSPAPI WSPAddressToString(LPSOCKADDR lpsaAddress, DWORD dwAddressLength, LPWSAPROTOCOL_INFOW lpProtocolInfo,
                               LPWSTR lpszAddressString, LPDWORD lpdwAddressStringLength, LPINT lpErrno) {
+    if (!g_vtlsp.catalog) return spi_fail(lpErrno, WSANOTINITIALISED);
     LowerProvider* provider = nullptr;
     CatalogItem* nextItem = nullptr;
     if (int error = g_vtlsp.catalog->FindNextProviderInChain(lpProtocolInfo, &provider, &nextItem))
@@ -213,6 +218,7 @@ INT WSPAPI WSPAddressToString(LPSOCKADDR lpsaAddress, DWORD dwAddressLength, LPW
 
 INT WSPAPI WSPStringToAddress(LPWSTR AddressString, INT AddressFamily, LPWSAPROTOCOL_INFOW lpProtocolInfo,
                               LPSOCKADDR lpAddress, LPINT lpAddressLength, LPINT lpErrno) {
+    if (!g_vtlsp.catalog) return spi_fail(lpErrno, WSANOTINITIALISED);
     LowerProvider* provider = nullptr;
     CatalogItem* nextItem = nullptr;
     if (int error = g_vtlsp.catalog->FindNextProviderInChain(lpProtocolInfo, &provider, &nextItem))
