@@ -7,6 +7,7 @@
 #include <ws2spi.h>
 
 class LowerProvider;
+struct SocketContext;
 
 #define STRUCTSIGNATURE 0xBEADFACE
 
@@ -36,6 +37,7 @@ struct InternalOverlappedStruct {
     SOCKET ownHandle;
     LowerProvider* provider;
     SOCKET lowerSocket;
+    SocketContext* context;  // counts the request as pending until it is completed
     WSATHREADID callerThread;
     LPWSAOVERLAPPED callerOverlapped;
     LPWSAOVERLAPPED_COMPLETION_ROUTINE callerRoutine;

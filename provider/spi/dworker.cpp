@@ -176,13 +176,18 @@ InternalOverlappedStruct* Worker::NewRecord(SocketContext* context, DWORD kind, 
     record->ownHandle = context->ownHandle;
     record->provider = context->provider;
     record->lowerSocket = context->lowerSocket;
+    record->context = context;
+    context->pendingRequests++;
     if (thread) record->callerThread = *thread;
     record->callerOverlapped = overlapped;
     record->callerRoutine = routine;
     return record;
 }
 
-void Worker::DropRecord(InternalOverlappedStruct* record) { m_pool.FreeRecord(record); }
+void Worker::DropRecord(InternalOverlappedStruct* record) {
+    record->context->pendingRequests--;
+    m_pool.FreeRecord(record);
+}
 
 int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPINT lpErrno) {
     if (m_port) {
@@ -288,6 +293,7 @@ void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD
     LPWSAOVERLAPPED overlapped = r->callerOverlapped;
     LPWSAOVERLAPPED_COMPLETION_ROUTINE routine = r->callerRoutine;
     WSATHREADID thread = r->callerThread;
+    SocketContext* context = r->context;
 
     switch (r->kind) {
     case kRequestRecv:
@@ -331,9 +337,10 @@ void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD
         std::atomic_thread_fence(std::memory_order_release);
         overlapped->Internal = reinterpret_cast<ULONG_PTR>(routine);
         g_vtlsp.upcalls.lpWPUQueueApc(&thread, run_caller_routine, reinterpret_cast<DWORD_PTR>(overlapped), &ignored);
-        return;
+    } else {
+        overlapped->Offset = error;
+        overlapped->OffsetHigh = flags;
+        g_vtlsp.completeRequest(own, overlapped, error, bytes, &ignored);
     }
-    overlapped->Offset = error;
-    overlapped->OffsetHigh = flags;
-    g_vtlsp.completeRequest(own, overlapped, error, bytes, &ignored);
+    context->pendingRequests--;  // the context may be gone from here on
 }

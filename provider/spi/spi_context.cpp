@@ -32,8 +32,16 @@ SocketContext* spi_new_context(LowerProvider* provider, SOCKET lowerSocket, DWOR
         spi_fail(lpErrno, WSAENOBUFS);
         return nullptr;
     }
-    *context = SocketContext{provider, lowerSocket, catalogEntryId, INVALID_SOCKET, kNoCompletionKey, 0, nullptr, 0,
-                             nullptr, nullptr};
+    context->provider = provider;
+    context->lowerSocket = lowerSocket;
+    context->catalogEntryId = catalogEntryId;
+    context->ownHandle = INVALID_SOCKET;
+    context->completionKey = kNoCompletionKey;
+    context->asyncEvents = 0;
+    context->asyncWindow = nullptr;
+    context->asyncMessage = 0;
+    context->next = context->prev = nullptr;
+    context->pendingRequests = 0;
     if (inherit) {
         context->asyncEvents = inherit->asyncEvents;
         context->asyncWindow = inherit->asyncWindow;
@@ -70,6 +78,13 @@ void spi_unlist_context(SocketContext* context) {
         context->next = context->prev = nullptr;
     }
     LeaveCriticalSection(&g_vtlsp.socketListLock);
+}
+
+bool spi_wait_requests(SocketContext* context) {
+    const DWORD kWaitMs = 2000;
+    DWORD start = GetTickCount();
+    while (context->pendingRequests.load() > 0 && GetTickCount() - start < kWaitMs) Sleep(1);
+    return context->pendingRequests.load() == 0;
 }
 
 SocketContext* spi_find_lower_locked(SOCKET s) {

@@ -105,8 +105,10 @@ int WSPAPI WSPCloseSocket(SOCKET s, LPINT lpErrno) {
         LeaveCriticalSection(&g_vtlsp.socketListLock);
         return SOCKET_ERROR;
     }
+    // The requests the lower close aborted reach the application through this handle.
+    bool settled = spi_wait_requests(context);
     g_vtlsp.upcalls.lpWPUCloseSocketHandle(context->ownHandle, lpErrno);
-    delete context;
+    if (settled) delete context;  // else a late completion still counts on it
     return 0;
 }
 

@@ -5,6 +5,8 @@
 
 #include <ws2spi.h>
 
+#include <atomic>
+
 class AsyncWindow;
 class Catalog;
 class LowerProvider;
@@ -21,6 +23,9 @@ struct SocketContext {
     UINT asyncMessage;
     SocketContext* next;  // socket list links
     SocketContext* prev;
+    // Overlapped requests not yet completed to the application: a close lets them complete
+    // while the application's handle still names the socket.
+    std::atomic<LONG> pendingRequests;
 };
 
 const ULONG_PTR kNoCompletionKey = ~static_cast<ULONG_PTR>(0);
@@ -60,6 +65,9 @@ SocketContext* spi_context(SOCKET s, LPINT lpErrno);
 SocketContext* spi_new_context(LowerProvider* provider, SOCKET lowerSocket, DWORD catalogEntryId,
                                const SocketContext* inherit, LPINT lpErrno);
 void spi_unlist_context(SocketContext* context);
+// Waits (a while at most) until the context's overlapped requests have completed; false when
+// some are still out.
+bool spi_wait_requests(SocketContext* context);
 // Under the socket list lock: the context whose lower socket is s, or null.
 SocketContext* spi_find_lower_locked(SOCKET s);
 

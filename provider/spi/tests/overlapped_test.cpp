@@ -132,6 +132,9 @@ TEST_F(OverlappedTest, NineHundredNinetyNineRequestsMayBePendingAndTheThousandth
             EXPECT_EQ(WSAENOBUFS, WSAGetLastError()) << "request " << i + 1;
         }
     }
+    DWORD pendingBytes = 0, pendingFlags = 0;
+    EXPECT_FALSE(WSAGetOverlappedResult(client_, &overlapped[1], &pendingBytes, FALSE, &pendingFlags));
+    EXPECT_EQ(WSA_IO_PENDING, WSAGetLastError());
     // One byte completes the oldest request, whose record then serves a new one.
     ASSERT_EQ(1, send(server_, "x", 1, 0));
     DWORD bytes = 0, flags = 0;
@@ -152,6 +155,29 @@ TEST_F(OverlappedTest, NineHundredNinetyNineRequestsMayBePendingAndTheThousandth
         ASSERT_NE(static_cast<ULONG_PTR>(WSS_OPERATION_IN_PROGRESS), overlapped[i].Internal) << "request " << i + 1;
         EXPECT_EQ(static_cast<DWORD>(WSA_OPERATION_ABORTED), overlapped[i].Offset) << "request " << i + 1;
     }
+}
+
+TEST_F(OverlappedTest, ClosingASocketReportsItsAbortedReceiveOnTheProgramsCompletionPort) {
+    connectPair();
+    if (HasFatalFailure()) return;
+    HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    ASSERT_NE(nullptr, CreateIoCompletionPort(reinterpret_cast<HANDLE>(client_), port, 5, 0));
+    char data[8];
+    WSABUF buffer{sizeof(data), data};
+    WSAOVERLAPPED overlapped{};
+    DWORD flags = 0;
+    ASSERT_EQ(SOCKET_ERROR, WSARecv(client_, &buffer, 1, nullptr, &flags, &overlapped, nullptr));
+    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    EXPECT_EQ(0, closesocket(client_));
+    client_ = INVALID_SOCKET;
+    DWORD bytes = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED done = nullptr;
+    EXPECT_FALSE(GetQueuedCompletionStatus(port, &bytes, &key, &done, kDeadlineMs));
+    EXPECT_EQ(&overlapped, done);
+    EXPECT_EQ(5u, key);
+    EXPECT_EQ(static_cast<DWORD>(WSA_OPERATION_ABORTED), overlapped.Offset);
+    CloseHandle(port);
 }
 
 TEST_F(OverlappedTest, AnOverlappedReceiveOfADisallowedPageIsBlankedAndReportsShutdownWithNoBytes) {
