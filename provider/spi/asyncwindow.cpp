@@ -126,6 +126,8 @@ LRESULT CALLBACK AsyncWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
         window->Notify(static_cast<SOCKET>(wParam), lParam);
         return 0;
     }
+    // The window goes only when the provider closes it: the object goes with it.
+    if (message == WM_CLOSE) return 0;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 

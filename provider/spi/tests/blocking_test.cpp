@@ -73,7 +73,7 @@ TEST_F(ProviderTest, AConnectWithoutANameReachesTheLowerProviderUnchecked) {
     closesocket(s);
 }
 
-TEST_F(ProviderTest, AConnectWithANameShorterThanItsFamilyIsAFaultAndNeverRead) {
+TEST_F(ProviderTest, AConnectOrSendToWithANameShorterThanItsFamilyIsAFaultAndNeverRead) {
     start();
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     ASSERT_NE(INVALID_SOCKET, s);
@@ -85,9 +85,26 @@ TEST_F(ProviderTest, AConnectWithANameShorterThanItsFamilyIsAFaultAndNeverRead) 
         // Exactly the given length, so that a read past it is caught.
         std::vector<char> name(c.length);
         memcpy(name.data(), &c.family, c.length < 2 ? c.length : 2);
-        EXPECT_EQ(SOCKET_ERROR, connect(s, reinterpret_cast<const sockaddr*>(name.data()), c.length));
-        EXPECT_EQ(WSAEFAULT, WSAGetLastError()) << c.family << " " << c.length;
+        const sockaddr* target = reinterpret_cast<const sockaddr*>(name.data());
+        EXPECT_EQ(SOCKET_ERROR, connect(s, target, c.length));
+        EXPECT_EQ(WSAEFAULT, WSAGetLastError()) << "connect " << c.family << " " << c.length;
+        char byte = 'x';
+        WSABUF buffer{1, &byte};
+        DWORD sent = 0;
+        EXPECT_EQ(SOCKET_ERROR, WSASendTo(s, &buffer, 1, &sent, 0, target, c.length, nullptr, nullptr));
+        EXPECT_EQ(WSAEFAULT, WSAGetLastError()) << "send-to " << c.family << " " << c.length;
     }
+    closesocket(s);
+}
+
+TEST_F(ProviderTest, ADuplicatedSocketIsDescribedByTheProvidersChain) {
+    start();
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_NE(INVALID_SOCKET, s);
+    WSAPROTOCOL_INFOW info{};
+    ASSERT_EQ(0, WSADuplicateSocketW(s, GetCurrentProcessId(), &info)) << WSAGetLastError();
+    EXPECT_EQ(tcp_chain_entry().dwCatalogEntryId, info.dwCatalogEntryId);
+    EXPECT_EQ(2, info.ProtocolChain.ChainLen);
     closesocket(s);
 }
 

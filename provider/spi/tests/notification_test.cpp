@@ -91,6 +91,42 @@ TEST_F(NotificationTest, AsyncSelectMessagesCarryTheProgramsHandleAndMessageNumb
     closesocket(listener);
 }
 
+TEST_F(NotificationTest, NotificationsAndOverlappedRequestsWorkAgainAfterWinsockStartsAnew) {
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+            // The last clean-up tears the provider down; its window class stays registered.
+            ASSERT_EQ(0, WSACleanup());
+            WSADATA data;
+            ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
+        }
+        sockaddr_in bound;
+        SOCKET listener = tcp_listener(host_.c_str(), 0, bound);
+        SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
+        connectPair(listener, bound, client, server);
+        if (HasFatalFailure()) return;
+        MessageWindow window;
+        ASSERT_EQ(0, WSAAsyncSelect(client, window.handle(), kMessage, FD_READ)) << "round " << round;
+        char data[4] = {};
+        WSABUF buffer{sizeof(data), data};
+        WSAOVERLAPPED overlapped{};
+        overlapped.hEvent = WSACreateEvent();
+        DWORD flags = 0;
+        ASSERT_EQ(SOCKET_ERROR, WSARecv(client, &buffer, 1, nullptr, &flags, &overlapped, nullptr));
+        ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+        ASSERT_EQ(1, send(server, "z", 1, 0));
+        DWORD bytes = 0;
+        EXPECT_TRUE(wait_overlapped(client, overlapped, bytes, flags)) << "round " << round;
+        EXPECT_EQ(1u, bytes);
+        ASSERT_EQ(1, send(server, "w", 1, 0));
+        MSG message;
+        EXPECT_TRUE(window.wait_for_event(kMessage, client, FD_READ, message)) << "round " << round;
+        WSACloseEvent(overlapped.hEvent);
+        closesocket(client);
+        closesocket(server);
+        closesocket(listener);
+    }
+}
+
 TEST_F(NotificationTest, AnAcceptedSocketSharesTheListenersSelectionFromItsFirstNotification) {
     sockaddr_in bound;
     SOCKET listener = tcp_listener(host_.c_str(), 0, bound);
