@@ -65,7 +65,7 @@ bool AsyncWindow::CreateNotificationWindow() {
     memset(&windowClass, 0, sizeof(windowClass));
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = WindowProc;
-    windowClass.cbWndExtra = 4;
+    windowClass.cbWndExtra = 4;  // the object's address, in the 32-bit layout of the target
     windowClass.hInstance = g_vtlsp.module;
     windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);

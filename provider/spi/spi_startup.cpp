@@ -16,8 +16,8 @@ ProviderState g_vtlsp;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
-        // The start-up lock lives with the filter, which loads its policy under it.
-        (void)vtlsp_startup_lock();
+        // The start-up lock (vtlsp_startup_lock) lives with the filter, which loads its policy
+        // under it; it is made when the library is loaded.
         g_vtlsp.module = instance;
         g_vtlsp.tlsIndex = TlsAlloc();
         g_vtlsp.window = vtlsp_not_created<AsyncWindow>();
