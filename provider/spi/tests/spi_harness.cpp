@@ -106,7 +106,9 @@ void ProviderTest::SetUp() {
 }
 
 void ProviderTest::TearDown() {
-    if (started_) EXPECT_EQ(0, WSACleanup());
+    if (started_) {
+        EXPECT_EQ(0, WSACleanup());
+    }
 }
 
 void ProviderTest::addListEntry(const char* key, int type) {
