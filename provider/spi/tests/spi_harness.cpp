@@ -90,9 +90,10 @@ sockaddr_in address_of(const char* dotted, u_short port) {
 const sockaddr* as_sockaddr(const sockaddr_in& address) { return reinterpret_cast<const sockaddr*>(&address); }
 
 std::string own_loopback_address() {
+    // One address per process id (ids stay below 2^23): 127.0.0.0/8 is all loopback.
     DWORD n = GetCurrentProcessId();
-    return "127." + std::to_string(1 + (n >> 16) % 250) + "." + std::to_string((n >> 8) & 0xff) + "." +
-           std::to_string(1 + (n & 0xff) % 250);
+    return "127." + std::to_string(1 + ((n >> 16) & 0x7f)) + "." + std::to_string((n >> 8) & 0xff) + "." +
+           std::to_string(n & 0xff);
 }
 
 void ProviderTest::SetUp() {
