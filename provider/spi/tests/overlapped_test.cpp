@@ -233,5 +233,45 @@ TEST_F(OverlappedTest, AnOverlappedSendOfNineBuffersArrivesWhole) {
     WSACloseEvent(overlapped.hEvent);
 }
 
+TEST_F(OverlappedTest, AnOverlappedTransmitFileSendsTheHeadTheFileFromItsOffsetAndTheTail) {
+    connectPair();
+    if (HasFatalFailure()) return;
+    const char kPath[] = "C:\\transmit.txt";
+    HANDLE file = CreateFileA(kPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, "0123456789", 10, &written, nullptr));
+    GUID id = WSAID_TRANSMITFILE;
+    LPFN_TRANSMITFILE transmitFile = nullptr;
+    DWORD returned = 0;
+    ASSERT_EQ(0, WSAIoctl(client_, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &transmitFile,
+                          sizeof(transmitFile), &returned, nullptr, nullptr))
+        << WSAGetLastError();
+    char head[] = "head:";
+    char tail[] = ":tail";
+    TRANSMIT_FILE_BUFFERS buffers{head, 5, tail, 5};
+    WSAOVERLAPPED overlapped{};
+    overlapped.Offset = 4;  // from "4"
+    overlapped.hEvent = WSACreateEvent();
+    BOOL done = transmitFile(client_, file, 0, 0, &overlapped, &buffers, 0);
+    ASSERT_FALSE(done);
+    ASSERT_EQ(static_cast<DWORD>(WSA_IO_PENDING), GetLastError());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(overlapped.hEvent, kDeadlineMs));
+    DWORD bytes = 0, flags = 0;
+    EXPECT_TRUE(WSAGetOverlappedResult(client_, &overlapped, &bytes, FALSE, &flags)) << WSAGetLastError();
+    const std::string expected = "head:456789:tail";
+    std::string received;
+    char chunk[64];
+    while (received.size() < expected.size() && wait_readable(server_, kDeadlineMs)) {
+        int got = recv(server_, chunk, sizeof(chunk), 0);
+        if (got <= 0) break;
+        received.append(chunk, got);
+    }
+    EXPECT_EQ(expected, received);
+    WSACloseEvent(overlapped.hEvent);
+    CloseHandle(file);
+}
+
 }  // namespace
 }  // namespace spi_test

@@ -107,6 +107,20 @@ TEST_F(ProviderTest, AcceptExIsHandedOutAsTheProvidersOwnAndReachesTheLowerOne) 
                           &returned, nullptr, nullptr))
         << WSAGetLastError();
     ASSERT_NE(nullptr, acceptEx);
+    {
+        // Asked for overlapped, the answer is the same replacement once the request completes.
+        LPFN_ACCEPTEX viaRequest = nullptr;
+        WSAOVERLAPPED request{};
+        request.hEvent = WSACreateEvent();
+        int result = WSAIoctl(listener, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof(id), &viaRequest,
+                              sizeof(viaRequest), &returned, &request, nullptr);
+        ASSERT_TRUE(result == 0 || WSAGetLastError() == WSA_IO_PENDING) << WSAGetLastError();
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(request.hEvent, kDeadlineMs));
+        DWORD bytes = 0, flags = 0;
+        EXPECT_TRUE(WSAGetOverlappedResult(listener, &request, &bytes, FALSE, &flags)) << WSAGetLastError();
+        EXPECT_EQ(acceptEx, viaRequest);
+        WSACloseEvent(request.hEvent);
+    }
     // The replacement takes vtlsp's handles only: a socket of the base provider is not one.
     WSAPROTOCOL_INFOW baseInfo{};
     for (const auto& entry : enumerate_catalog())
