@@ -294,7 +294,7 @@ TEST_F(Installer, AnInstallationThatCannotInstallItsLayeredEntryLeavesFilteringO
     const std::vector<std::string> beforePaths = catalog_paths();
 
     const std::string out = toggle();
-    EXPECT_THAT(out, HasSubstr("The layered provider cannot be installed (error 10022).\n"));
+    EXPECT_THAT(out, HasSubstr("The layered provider cannot be installed (error 11003).\n"));
     EXPECT_FALSE(IsFilteringOn()) << "nothing is filtered, so nothing may read as on";
     expect_same_catalog(before, beforePaths);
 }
@@ -314,7 +314,7 @@ TEST_F(Installer, AnInstallationWithAChainThatFailsIsUndoneCompletely) {
     const std::vector<std::string> beforePaths = catalog_paths();
 
     const std::string out = toggle();
-    EXPECT_THAT(out, HasSubstr("Installation over MSAFD Tcpip [TCP/IP] failed with error 10022.\n"));
+    EXPECT_THAT(out, HasSubstr("Installation over MSAFD Tcpip [TCP/IP] failed with error 11003.\n"));
     EXPECT_THAT(out, HasSubstr("Installation incomplete: removing what was installed\n"));
     EXPECT_FALSE(IsFilteringOn());
     EXPECT_TRUE(provider_subkeys().empty());

@@ -212,7 +212,7 @@ TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
 
     CliRun run = run_cli("enable " + root_option());
     EXPECT_EQ(1, run.exitCode);
-    EXPECT_THAT(run.out, HasSubstr("The layered provider cannot be installed (error 10022).\n"));
+    EXPECT_THAT(run.out, HasSubstr("The layered provider cannot be installed (error 11003).\n"));
     EXPECT_EQ("quillfence: filtering could not be switched on: it stays off (see the lines above)\n", run.err);
     EXPECT_THAT(run_cli("status " + root_option()).out, StartsWith("filtering: off\n"));
 }
