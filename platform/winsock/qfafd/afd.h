@@ -63,6 +63,13 @@ struct BaseSocket {
     BOOL exclusiveAddressUse = FALSE;
     BOOL conditionalAccept = FALSE;
     int blockedCalls = 0;
+    // SO_SNDBUF / SO_RCVBUF as the application set them (-1: never set); the kernel reports its
+    // own doubled and floored figure, Winsock the value set.
+    int sendBufferSize = -1, receiveBufferSize = -1;
+    // The peer's address, kept at shutdown: getpeername goes on answering after the kernel has
+    // let go of the connection.
+    bool peerKnown = false;
+    sockaddr_in peerName{};
 
     // WSPEventSelect / WSPAsyncSelect (one replaces the other).
     WSAEVENT selectEvent = nullptr;

@@ -140,6 +140,17 @@ int WSPAPI WSPGetSockOpt(SOCKET s, int level, int optname, char* optval, LPINT o
             error = put_value(optval, optlen, &seconds, sizeof(seconds));
             return error ? fail(lpErrno, error) : 0;
         }
+        case SO_SNDBUF:
+        case SO_RCVBUF: {
+            int stored = optname == SO_SNDBUF ? socket->sendBufferSize : socket->receiveBufferSize;
+            if (stored < 0) break;  // never set: the kernel's figure
+            error = put_value(optval, optlen, &stored, sizeof(stored));
+            return error ? fail(lpErrno, error) : 0;
+        }
+        case SO_LINGER:
+        case SO_DONTLINGER:
+            if (!socket->stream()) return fail(lpErrno, WSAENOPROTOOPT);  // lingering is a stream's
+            break;
         case SO_ERROR:
             if (socket->connectError) {
                 // A failed connection is reported once.
@@ -181,6 +192,13 @@ int WSPAPI WSPSetSockOpt(SOCKET s, int level, int optname, const char* optval, i
             if (int error = get_dword(optval, optlen, value)) return fail(lpErrno, error);
             socket->conditionalAccept = value ? TRUE : FALSE;
             return 0;
+        case SO_SNDBUF:
+        case SO_RCVBUF: {
+            if (int error = get_dword(optval, optlen, value)) return fail(lpErrno, error);
+            if (int error = kn_set_option(socket->fd, level, optname, optval, optlen)) return fail(lpErrno, error);
+            (optname == SO_SNDBUF ? socket->sendBufferSize : socket->receiveBufferSize) = static_cast<int>(value);
+            return 0;
+        }
         case SO_UPDATE_ACCEPT_CONTEXT:
         case SO_UPDATE_CONNECT_CONTEXT:
             // The kernel socket already carries its accepted or connected state.

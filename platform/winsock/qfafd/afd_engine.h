@@ -49,6 +49,10 @@ int take_connection(BaseSocket& target, int accepted);
 // Keeps a reset that a receive reported: the kernel reports it once, Winsock to every later receive.
 void note_reset(BaseSocket& socket, int error);
 
+// Reports at once the network events that the socket's present state already shows (lock held),
+// as a new selection does: FD_WRITE on a connected socket, FD_READ on waiting data, ...
+void report_present_events(BaseSocket& socket);
+
 // Runs the pending operations of a socket that can make progress now (lock held).
 void process_reads(BaseSocket& socket);
 void process_writes(BaseSocket& socket);

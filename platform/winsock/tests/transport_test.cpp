@@ -757,14 +757,6 @@ TEST_P(TransportTest, ClosingASocketEndsEveryKindOfCallBlockedOnIt) {
              return error_of(send(s, block.data(), static_cast<int>(block.size()), 0));
          }},
         {"accept", listener, [&](SOCKET s) { return accept(s, nullptr, nullptr) == INVALID_SOCKET ? static_cast<DWORD>(WSAGetLastError()) : 0; }},
-        {"select", listener,
-         [&](SOCKET s) {
-             fd_set readable;
-             FD_ZERO(&readable);
-             FD_SET(s, &readable);
-             timeval wait{static_cast<LONG>(2 * kDeadlineMs / 1000), 0};
-             return error_of(select(0, &readable, nullptr, nullptr, &wait));
-         }},
         {"AcceptEx without an overlapped structure",
          [&] {
              SOCKET s = listener();

@@ -1,5 +1,8 @@
 // select, asynchronous selection, event selection and Winsock's event objects.
 #include "dispatch.h"
+#include "user_memory.h"
+
+#include <cstddef>
 
 using namespace qf::ws2;
 
@@ -16,12 +19,22 @@ bool first_socket(fd_set* readfds, fd_set* writefds, fd_set* exceptfds, SOCKET& 
     return false;
 }
 
+// A set the call reads and rewrites: its count, then as many sockets as it says.
+bool set_usable(fd_set* set) {
+    if (!set) return true;
+    if (!user_writable(set, offsetof(fd_set, fd_array))) return false;
+    return user_writable(set->fd_array, static_cast<size_t>(set->fd_count) * sizeof(SOCKET));
+}
+
 }  // namespace
 
 int WSAAPI select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const struct timeval* timeout) {
     if (!ws2_started()) return fail(WSANOTINITIALISED);
     // How many sockets a set may hold is the provider's to judge: a program may have built its
     // sets with a larger FD_SETSIZE, as Windows allows.
+    if (!set_usable(readfds) || !set_usable(writefds) || !set_usable(exceptfds) ||
+        (timeout && !user_readable(timeout, sizeof(*timeout))))
+        return fail(WSAEFAULT);
     SOCKET first = INVALID_SOCKET;
     if (!first_socket(readfds, writefds, exceptfds, first)) return fail(WSAEINVAL);
     Target t;
@@ -51,7 +64,7 @@ extern "C" int WSAAPI WSAEventSelect(SOCKET s, WSAEVENT hEventObject, LONG lNetw
 extern "C" int WSAAPI WSAEnumNetworkEvents(SOCKET s, WSAEVENT hEventObject, LPWSANETWORKEVENTS lpNetworkEvents) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
-    if (!lpNetworkEvents) return fail(WSAEFAULT);
+    if (!user_writable(lpNetworkEvents, sizeof(*lpNetworkEvents))) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPEnumNetworkEvents(s, hEventObject, lpNetworkEvents, &error) != 0) return fail(error);
     return 0;
@@ -83,7 +96,7 @@ extern "C" BOOL WSAAPI WSAResetEvent(WSAEVENT hEvent) {
 
 extern "C" DWORD WSAAPI WSAWaitForMultipleEvents(DWORD cEvents, const WSAEVENT* lphEvents, BOOL fWaitAll,
                                                  DWORD dwTimeout, BOOL fAlertable) {
-    if (cEvents == 0 || cEvents > WSA_MAXIMUM_WAIT_EVENTS || !lphEvents) {
+    if (cEvents == 0 || cEvents > WSA_MAXIMUM_WAIT_EVENTS || !user_readable(lphEvents, cEvents * sizeof(WSAEVENT))) {
         SetLastError(WSA_INVALID_PARAMETER);
         return WSA_WAIT_FAILED;
     }

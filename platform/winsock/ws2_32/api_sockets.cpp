@@ -1,6 +1,7 @@
 // Socket creation, connection set-up, close, names, options and ioctls.
 #include "completion_routines.h"
 #include "dispatch.h"
+#include "user_memory.h"
 
 #include <cstring>
 
@@ -68,6 +69,17 @@ SOCKET fail_socket(int error) {
     return INVALID_SOCKET;
 }
 
+// An address the caller hands in: length bytes to read.
+bool address_readable(const struct sockaddr* name, int length) {
+    return length >= 0 && user_readable(name, static_cast<size_t>(length));
+}
+
+// An address the call writes back: the length to read and write, then as many bytes as it says.
+bool address_writable(struct sockaddr* name, int* length) {
+    if (!user_writable(length, sizeof(*length))) return false;
+    return *length >= 0 && user_writable(name, static_cast<size_t>(*length));
+}
+
 }  // namespace
 
 extern "C" SOCKET WSAAPI WSASocketW(int af, int type, int protocol, LPWSAPROTOCOL_INFOW lpProtocolInfo, GROUP g,
@@ -112,6 +124,7 @@ extern "C" SOCKET WSAAPI WSAAccept(SOCKET s, struct sockaddr* addr, LPINT addrle
                                    DWORD_PTR dwCallbackData) {
     Target t;
     if (!resolve(s, t)) return INVALID_SOCKET;
+    if (addr && !address_writable(addr, addrlen)) return fail_socket(WSAEFAULT);
     int error = 0;
     SOCKET accepted;
     {
@@ -131,6 +144,7 @@ extern "C" SOCKET WSAAPI WSAJoinLeaf(SOCKET s, const struct sockaddr* name, int 
                                      LPWSABUF lpCalleeData, LPQOS lpSQOS, LPQOS lpGQOS, DWORD dwFlags) {
     Target t;
     if (!resolve(s, t)) return INVALID_SOCKET;
+    if (!address_readable(name, namelen)) return fail_socket(WSAEFAULT);
     int error = 0;
     SOCKET leaf;
     {
@@ -147,6 +161,8 @@ extern "C" int WSAAPI WSAConnect(SOCKET s, const struct sockaddr* name, int name
                                  LPWSABUF lpCalleeData, LPQOS lpSQOS, LPQOS lpGQOS) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    // A null address is the provider's to judge (a layered provider may give it a meaning).
+    if (name && !address_readable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPConnect(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, &error) != 0)
         return fail(error);
@@ -160,6 +176,7 @@ int WSAAPI connect(SOCKET s, const struct sockaddr* name, int namelen) {
 int WSAAPI bind(SOCKET s, const struct sockaddr* name, int namelen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!address_readable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPBind(s, name, namelen, &error) != 0) return fail(error);
     return 0;
@@ -209,6 +226,7 @@ extern "C" int WSAAPI WSARecvDisconnect(SOCKET s, LPWSABUF lpInboundDisconnectDa
 int WSAAPI getpeername(SOCKET s, struct sockaddr* name, int* namelen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!address_writable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPGetPeerName(s, name, namelen, &error) != 0) return fail(error);
     return 0;
@@ -217,6 +235,7 @@ int WSAAPI getpeername(SOCKET s, struct sockaddr* name, int* namelen) {
 int WSAAPI getsockname(SOCKET s, struct sockaddr* name, int* namelen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!address_writable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPGetSockName(s, name, namelen, &error) != 0) return fail(error);
     return 0;
@@ -225,11 +244,12 @@ int WSAAPI getsockname(SOCKET s, struct sockaddr* name, int* namelen) {
 int WSAAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optlen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!user_writable(optlen, sizeof(*optlen)) || *optlen < 0 || !user_writable(optval, static_cast<size_t>(*optlen)))
+        return fail(WSAEFAULT);
     int error = 0;
     if (level == SOL_SOCKET && optname == SO_PROTOCOL_INFOA) {
         // Providers answer the wide form; the narrow one is made here.
-        if (!optval || !optlen) return fail(WSAEFAULT);
-        if (*optlen < static_cast<int>(sizeof(WSAPROTOCOL_INFOA))) return fail(WSAEFAULT);
+        if (!optval || *optlen < static_cast<int>(sizeof(WSAPROTOCOL_INFOA))) return fail(WSAEFAULT);
         WSAPROTOCOL_INFOW wide;
         int wideLength = sizeof(wide);
         if (t.provider->procs.lpWSPGetSockOpt(s, level, SO_PROTOCOL_INFOW, reinterpret_cast<char*>(&wide),
@@ -240,12 +260,14 @@ int WSAAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optle
         return 0;
     }
     if (t.provider->procs.lpWSPGetSockOpt(s, level, optname, optval, optlen, &error) != 0) return fail(error);
+    if (level == SOL_SOCKET && optname == SO_ERROR) WSASetLastError(0);  // reading SO_ERROR clears the thread's error
     return 0;
 }
 
 int WSAAPI setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (optlen < 0 || (optval && !user_readable(optval, static_cast<size_t>(optlen)))) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPSetSockOpt(s, level, optname, optval, optlen, &error) != 0) return fail(error);
     return 0;
@@ -256,6 +278,11 @@ extern "C" int WSAAPI WSAIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuff
                                LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if ((lpvInBuffer && !user_readable(lpvInBuffer, cbInBuffer)) ||
+        (lpvOutBuffer && !user_writable(lpvOutBuffer, cbOutBuffer)) ||
+        (lpcbBytesReturned && !user_writable(lpcbBytesReturned, sizeof(DWORD))) ||
+        (lpOverlapped && !user_writable(lpOverlapped, sizeof(WSAOVERLAPPED))))
+        return fail(WSAEFAULT);
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
@@ -268,7 +295,7 @@ extern "C" int WSAAPI WSAIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuff
 extern "C" int WSAAPI ioctlsocket(SOCKET s, LONG cmd, u_long* argp) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
-    if (!argp) return fail(WSAEFAULT);
+    if (!user_writable(argp, sizeof(*argp))) return fail(WSAEFAULT);
     DWORD returned = 0;
     int error = 0;
     if (t.provider->procs.lpWSPIoctl(s, static_cast<DWORD>(cmd), argp, sizeof(*argp), argp, sizeof(*argp), &returned,
@@ -291,7 +318,7 @@ extern "C" BOOL WSAAPI WSAGetQOSByName(SOCKET s, LPWSABUF lpQOSName, LPQOS lpQOS
 extern "C" int WSAAPI WSADuplicateSocketW(SOCKET s, DWORD dwProcessId, LPWSAPROTOCOL_INFOW lpProtocolInfo) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
-    if (!lpProtocolInfo) return fail(WSAEFAULT);
+    if (!user_writable(lpProtocolInfo, sizeof(*lpProtocolInfo))) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPDuplicateSocket(s, dwProcessId, lpProtocolInfo, &error) != 0) return fail(error);
     return 0;

@@ -1,22 +1,61 @@
 // Sending and receiving.
 #include "completion_routines.h"
 #include "dispatch.h"
+#include "user_memory.h"
 
 using namespace qf::ws2;
 
 namespace {
 
+enum class Direction { Send, Receive };
+
+// The caller's memory of one transfer: the buffer array and every buffer (read for a send,
+// written for a receive), the byte count, the flags, the overlapped structure, the address.
+struct TransferMemory {
+    LPWSABUF buffers;
+    DWORD count;
+    LPDWORD bytes;
+    LPDWORD flags;  // receives only
+    LPWSAOVERLAPPED overlapped;
+    const struct sockaddr* to;
+    int toLength;
+    struct sockaddr* from;
+    LPINT fromLength;
+};
+
+bool memory_usable(Direction direction, const TransferMemory& m) {
+    if (!user_readable(m.buffers, static_cast<size_t>(m.count) * sizeof(WSABUF))) return false;
+    for (DWORD i = 0; i < m.count; ++i) {
+        bool usable = direction == Direction::Send ? user_readable(m.buffers[i].buf, m.buffers[i].len)
+                                                   : user_writable(m.buffers[i].buf, m.buffers[i].len);
+        if (!usable) return false;
+    }
+    if (m.bytes && !user_writable(m.bytes, sizeof(DWORD))) return false;
+    if (m.flags && !user_writable(m.flags, sizeof(DWORD))) return false;
+    if (m.overlapped && !user_writable(m.overlapped, sizeof(WSAOVERLAPPED))) return false;
+    if (m.to && (m.toLength < 0 || !user_readable(m.to, static_cast<size_t>(m.toLength)))) return false;
+    if (m.from) {
+        if (!user_writable(m.fromLength, sizeof(INT)) || *m.fromLength < 0) return false;
+        if (!user_writable(m.from, static_cast<size_t>(*m.fromLength))) return false;
+    }
+    return true;
+}
+
 // One data transfer through the socket's provider: an overlapped request on a layered handle
-// keeps its completion routine for WPUCompleteOverlappedRequest.
+// keeps its completion routine for WPUCompleteOverlappedRequest. A transfer that succeeds at
+// once clears the thread's error, as Winsock's do.
 template <class Call>
-int transfer(SOCKET s, LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine,
-             Call call) {
+int transfer(SOCKET s, Direction direction, const TransferMemory& memory,
+             LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine, Call call) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!memory_usable(direction, memory)) return fail(WSAEFAULT);
+    LPWSAOVERLAPPED lpOverlapped = memory.overlapped;
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     if (lpOverlapped && t.record.layered) routine_note(s, lpOverlapped, lpCompletionRoutine, thread);
     int error = 0;
     if (call(t.provider->procs, thread, &error) != 0) return fail(error);
+    WSASetLastError(0);
     return 0;
 }
 
@@ -25,7 +64,8 @@ int transfer(SOCKET s, LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_
 extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
                               DWORD dwFlags, LPWSAOVERLAPPED lpOverlapped,
                               LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    TransferMemory memory{lpBuffers, dwBufferCount, lpNumberOfBytesSent, nullptr, lpOverlapped, nullptr, 0, nullptr, nullptr};
+    return transfer(s, Direction::Send, memory, lpCompletionRoutine,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPSend(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpOverlapped,
                             lpCompletionRoutine, thread, error);
@@ -35,7 +75,8 @@ extern "C" int WSAAPI WSASend(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount,
 extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesSent,
                                 DWORD dwFlags, const struct sockaddr* lpTo, int iTolen, LPWSAOVERLAPPED lpOverlapped,
                                 LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    TransferMemory memory{lpBuffers, dwBufferCount, lpNumberOfBytesSent, nullptr, lpOverlapped, lpTo, iTolen, nullptr, nullptr};
+    return transfer(s, Direction::Send, memory, lpCompletionRoutine,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPSendTo(s, lpBuffers, dwBufferCount, lpNumberOfBytesSent, dwFlags, lpTo, iTolen,
                             lpOverlapped, lpCompletionRoutine, thread, error);
@@ -45,7 +86,8 @@ extern "C" int WSAAPI WSASendTo(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCoun
 extern "C" int WSAAPI WSARecv(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberOfBytesRecvd,
                               LPDWORD lpFlags, LPWSAOVERLAPPED lpOverlapped,
                               LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    TransferMemory memory{lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped, nullptr, 0, nullptr, nullptr};
+    return transfer(s, Direction::Receive, memory, lpCompletionRoutine,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPRecv(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped,
                             lpCompletionRoutine, thread, error);
@@ -56,7 +98,8 @@ extern "C" int WSAAPI WSARecvFrom(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCo
                                   LPDWORD lpFlags, struct sockaddr* lpFrom, LPINT lpFromlen,
                                   LPWSAOVERLAPPED lpOverlapped,
                                   LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
-    return transfer(s, lpOverlapped, lpCompletionRoutine,
+    TransferMemory memory{lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpOverlapped, nullptr, 0, lpFrom, lpFromlen};
+    return transfer(s, Direction::Receive, memory, lpCompletionRoutine,
                     [&](const WSPPROC_TABLE& procs, LPWSATHREADID thread, int* error) {
                         return procs.lpWSPRecvFrom(s, lpBuffers, dwBufferCount, lpNumberOfBytesRecvd, lpFlags, lpFrom,
                             lpFromlen, lpOverlapped, lpCompletionRoutine, thread, error);
@@ -102,7 +145,9 @@ extern "C" BOOL WSAAPI WSAGetOverlappedResult(SOCKET s, LPWSAOVERLAPPED lpOverla
                                               BOOL fWait, LPDWORD lpdwFlags) {
     Target t;
     if (!resolve(s, t)) return FALSE;
-    if (!lpOverlapped || !lpcbTransfer || !lpdwFlags) {
+    // The overlapped structure is only read here; a completion may be writing it meanwhile.
+    if (!user_readable(lpOverlapped, sizeof(*lpOverlapped)) || !user_writable(lpcbTransfer, sizeof(DWORD)) ||
+        !user_writable(lpdwFlags, sizeof(DWORD))) {
         fail(WSAEFAULT);
         return FALSE;
     }
