@@ -156,6 +156,12 @@ VOID PASCAL GetAcceptExSockaddrsBase(PVOID lpOutputBuffer, DWORD dwReceiveDataLe
 BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesToWrite, DWORD nNumberOfBytesPerSend,
                              LPOVERLAPPED lpOverlapped, LPTRANSMIT_FILE_BUFFERS lpTransmitBuffers, DWORD dwReserved);
 
+BOOL PASCAL ConnectExBase(SOCKET s, const struct sockaddr* name, int namelen, PVOID lpSendBuffer,
+                          DWORD dwSendDataLength, LPDWORD lpdwBytesSent, LPOVERLAPPED lpOverlapped);
+BOOL PASCAL DisconnectExBase(SOCKET s, LPOVERLAPPED lpOverlapped, DWORD dwFlags, DWORD dwReserved);
+INT PASCAL WSARecvMsgBase(SOCKET s, LPWSAMSG lpMsg, LPDWORD lpdwNumberOfBytesRecvd, LPWSAOVERLAPPED lpOverlapped,
+                          LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine);
+
 // Writes the two addresses of an accepted connection into an AcceptEx output buffer.
 void write_accept_addresses(BYTE* output, DWORD receiveLength, DWORD localLength, DWORD remoteLength, int fd);
 

@@ -11,6 +11,9 @@ namespace {
 const GUID kAcceptEx = WSAID_ACCEPTEX;
 const GUID kGetAcceptExSockaddrs = WSAID_GETACCEPTEXSOCKADDRS;
 const GUID kTransmitFile = WSAID_TRANSMITFILE;
+const GUID kConnectEx = WSAID_CONNECTEX;
+const GUID kDisconnectEx = WSAID_DISCONNECTEX;
+const GUID kWSARecvMsg = WSAID_WSARECVMSG;
 
 bool same_guid(const void* a, const GUID& b) { return std::memcmp(a, &b, sizeof(GUID)) == 0; }
 
@@ -68,6 +71,9 @@ int control(BaseSocket& socket, DWORD code, LPVOID in, DWORD inLength, LPVOID ou
         if (same_guid(in, kAcceptEx)) function = reinterpret_cast<void*>(&AcceptExBase);
         else if (same_guid(in, kGetAcceptExSockaddrs)) function = reinterpret_cast<void*>(&GetAcceptExSockaddrsBase);
         else if (same_guid(in, kTransmitFile)) function = reinterpret_cast<void*>(&TransmitFileBase);
+        else if (same_guid(in, kConnectEx)) function = reinterpret_cast<void*>(&ConnectExBase);
+        else if (same_guid(in, kDisconnectEx)) function = reinterpret_cast<void*>(&DisconnectExBase);
+        else if (same_guid(in, kWSARecvMsg)) function = reinterpret_cast<void*>(&WSARecvMsgBase);
         else return WSAEINVAL;
         std::memcpy(out, &function, sizeof(function));
         returned = sizeof(function);
@@ -170,6 +176,8 @@ int WSPAPI WSPGetSockOpt(SOCKET s, int level, int optname, char* optval, LPINT o
 int WSPAPI WSPSetSockOpt(SOCKET s, int level, int optname, const char* optval, int optlen, LPINT lpErrno) {
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
+    // After ConnectEx: the kernel socket already carries its connected state; no value is taken.
+    if (level == SOL_SOCKET && optname == SO_UPDATE_CONNECT_CONTEXT) return 0;
     if (!optval) return fail(lpErrno, WSAEFAULT);
     std::lock_guard<std::mutex> guard(socket->lock);
     if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
@@ -200,8 +208,7 @@ int WSPAPI WSPSetSockOpt(SOCKET s, int level, int optname, const char* optval, i
             return 0;
         }
         case SO_UPDATE_ACCEPT_CONTEXT:
-        case SO_UPDATE_CONNECT_CONTEXT:
-            // The kernel socket already carries its accepted or connected state.
+            // The kernel socket already carries its accepted state.
             if (optlen < static_cast<int>(sizeof(SOCKET))) return fail(lpErrno, WSAEFAULT);
             return 0;
         case SO_PROTOCOL_INFOW:

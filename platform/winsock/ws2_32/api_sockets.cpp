@@ -3,6 +3,8 @@
 #include "dispatch.h"
 #include "user_memory.h"
 
+#include <mswsock.h>
+
 #include <cstring>
 
 using namespace qf::ws2;
@@ -64,6 +66,9 @@ void narrow_info(const WSAPROTOCOL_INFOW& from, WSAPROTOCOL_INFOA& to) {
     to.szProtocol[WSAPROTOCOL_LEN] = 0;
 }
 
+// SO_OPENTYPE: whether socket() makes overlapped sockets (0) or not, for the calling thread.
+thread_local int openType = 0;
+
 SOCKET fail_socket(int error) {
     SetLastError(static_cast<DWORD>(error));
     return INVALID_SOCKET;
@@ -117,7 +122,7 @@ extern "C" SOCKET WSAAPI WSASocketA(int af, int type, int protocol, LPWSAPROTOCO
 }
 
 SOCKET WSAAPI socket(int af, int type, int protocol) {
-    return WSASocketW(af, type, protocol, nullptr, 0, WSA_FLAG_OVERLAPPED);
+    return WSASocketW(af, type, protocol, nullptr, 0, openType == 0 ? WSA_FLAG_OVERLAPPED : 0);
 }
 
 extern "C" SOCKET WSAAPI WSAAccept(SOCKET s, struct sockaddr* addr, LPINT addrlen, LPCONDITIONPROC lpfnCondition,
@@ -242,6 +247,16 @@ int WSAAPI getsockname(SOCKET s, struct sockaddr* name, int* namelen) {
 }
 
 int WSAAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optlen) {
+    if (level == SOL_SOCKET && optname == SO_OPENTYPE) {
+        // The thread's option, asked on any handle (INVALID_SOCKET, as documented).
+        if (!ws2_started()) return fail(WSANOTINITIALISED);
+        if (!user_writable(optlen, sizeof(*optlen)) || *optlen < static_cast<int>(sizeof(int)) ||
+            !user_writable(optval, sizeof(int)))
+            return fail(WSAEFAULT);
+        std::memcpy(optval, &openType, sizeof(int));
+        *optlen = sizeof(int);
+        return 0;
+    }
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     if (!user_writable(optlen, sizeof(*optlen)) || *optlen < 0 || !user_writable(optval, static_cast<size_t>(*optlen)))
@@ -265,6 +280,15 @@ int WSAAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optle
 }
 
 int WSAAPI setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) {
+    if (level == SOL_SOCKET && optname == SO_OPENTYPE) {
+        if (!ws2_started()) return fail(WSANOTINITIALISED);
+        if (optlen < static_cast<int>(sizeof(int)) || !user_readable(optval, sizeof(int))) return fail(WSAEFAULT);
+        int value;
+        std::memcpy(&value, optval, sizeof(value));
+        if (value != 0 && value != SO_SYNCHRONOUS_ALERT && value != SO_SYNCHRONOUS_NONALERT) return fail(WSAEINVAL);
+        openType = value;
+        return 0;
+    }
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
     if (optlen < 0 || (optval && !user_readable(optval, static_cast<size_t>(optlen)))) return fail(WSAEFAULT);

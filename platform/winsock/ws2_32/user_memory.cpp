@@ -57,4 +57,28 @@ bool user_readable(const void* address, size_t length) { return probe(address, l
 
 bool user_writable(void* address, size_t length) { return probe(address, length, true); }
 
+bool user_text_length(const void* text, size_t charSize, size_t max, size_t& length) {
+    // Page by page: each is probed before its characters are looked at.
+    const unsigned char* p = static_cast<const unsigned char*>(text);
+    const size_t page = page_size();
+    size_t count = 0;
+    while (count <= max) {
+        uintptr_t at = reinterpret_cast<uintptr_t>(p);
+        size_t chunk = page - (at & (page - 1));
+        chunk -= chunk % charSize;
+        if (chunk == 0) chunk = charSize;  // a character across a page boundary
+        if (!probe(p, chunk, false)) return false;
+        for (size_t i = 0; i + charSize <= chunk; i += charSize, ++count) {
+            bool zero = charSize == 1 ? p[i] == 0 : (p[i] == 0 && p[i + 1] == 0);
+            if (zero) {
+                length = count;
+                return true;
+            }
+            if (count == max) return false;
+        }
+        p += chunk;
+    }
+    return false;
+}
+
 }  // namespace qf::ws2

@@ -14,4 +14,8 @@ bool user_readable(const void* address, size_t length);
 // Windows' probe for writing does, so the range's contents stay as they are.
 bool user_writable(void* address, size_t length);
 
+// The length of a caller's zero-terminated text of characters of charSize bytes (1 or 2), read
+// no further than max characters; false when the text cannot be read up to its end or is longer.
+bool user_text_length(const void* text, size_t charSize, size_t max, size_t& length);
+
 }  // namespace qf::ws2
