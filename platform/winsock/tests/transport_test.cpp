@@ -744,7 +744,12 @@ TEST_P(TransportTest, ClosingASocketEndsEveryKindOfCallBlockedOnIt) {
              u_long on = 1, off = 0;
              ioctlsocket(s, FIONBIO, &on);
              std::string block(65536, 's');
-             for (int i = 0; i < 4096 && send(s, block.data(), static_cast<int>(block.size()), 0) != SOCKET_ERROR; ++i) {
+             // Filled twice: what was queued when the first fill stopped may still be moving to
+             // the peer and leave room behind.
+             for (int round = 0; round < 2; ++round) {
+                 for (int i = 0; i < 4096 && send(s, block.data(), static_cast<int>(block.size()), 0) != SOCKET_ERROR; ++i) {
+                 }
+                 Sleep(50);
              }
              ioctlsocket(s, FIONBIO, &off);
              return s;

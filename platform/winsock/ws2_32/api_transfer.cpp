@@ -24,21 +24,22 @@ struct TransferMemory {
 };
 
 bool memory_usable(Direction direction, const TransferMemory& m) {
-    if (!user_readable(m.buffers, static_cast<size_t>(m.count) * sizeof(WSABUF))) return false;
+    // First what says where the rest is (the array, the address length), then the rest at once.
+    UserMemory first;
+    first.read(m.buffers, static_cast<size_t>(m.count) * sizeof(WSABUF));
+    if (m.from) first.write(m.fromLength, sizeof(INT));
+    if (!first.usable() || (m.from && *m.fromLength < 0) || (m.to && m.toLength < 0)) return false;
+    UserMemory rest;
     for (DWORD i = 0; i < m.count; ++i) {
-        bool usable = direction == Direction::Send ? user_readable(m.buffers[i].buf, m.buffers[i].len)
-                                                   : user_writable(m.buffers[i].buf, m.buffers[i].len);
-        if (!usable) return false;
+        if (direction == Direction::Send) rest.read(m.buffers[i].buf, m.buffers[i].len);
+        else rest.write(m.buffers[i].buf, m.buffers[i].len);
     }
-    if (m.bytes && !user_writable(m.bytes, sizeof(DWORD))) return false;
-    if (m.flags && !user_writable(m.flags, sizeof(DWORD))) return false;
-    if (m.overlapped && !user_writable(m.overlapped, sizeof(WSAOVERLAPPED))) return false;
-    if (m.to && (m.toLength < 0 || !user_readable(m.to, static_cast<size_t>(m.toLength)))) return false;
-    if (m.from) {
-        if (!user_writable(m.fromLength, sizeof(INT)) || *m.fromLength < 0) return false;
-        if (!user_writable(m.from, static_cast<size_t>(*m.fromLength))) return false;
-    }
-    return true;
+    if (m.bytes) rest.write(m.bytes, sizeof(DWORD));
+    if (m.flags) rest.write(m.flags, sizeof(DWORD));
+    if (m.overlapped) rest.write(m.overlapped, sizeof(WSAOVERLAPPED));
+    if (m.to) rest.read(m.to, static_cast<size_t>(m.toLength));
+    if (m.from) rest.write(m.from, static_cast<size_t>(*m.fromLength));
+    return rest.usable();
 }
 
 // One data transfer through the socket's provider: an overlapped request on a layered handle
