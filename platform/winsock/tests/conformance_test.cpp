@@ -96,6 +96,16 @@ TEST_P(ConformanceTest, BadPointersAnswerFaultInsteadOfCrashing) {
     char received[4];
     EXPECT_EQ(4, recv(client, received, sizeof(received), 0));
     EXPECT_EQ(0, std::memcmp(received, "data", 4));
+    // A value the call only reads may lie in read-only memory; one it writes may not.
+    void* readOnly = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(MAP_FAILED, readOnly);
+    *static_cast<u_long*>(readOnly) = 1;
+    ASSERT_EQ(0, mprotect(readOnly, 4096, PROT_READ));
+    EXPECT_EQ(0, ioctlsocket(server, FIONBIO, static_cast<u_long*>(readOnly)));
+    EXPECT_EQ(0, setsockopt(server, SOL_SOCKET, SO_KEEPALIVE, static_cast<char*>(readOnly), sizeof(BOOL)));
+    EXPECT_EQ(WSAEFAULT, error_of(ioctlsocket(server, FIONREAD, static_cast<u_long*>(readOnly))));
+    EXPECT_EQ(1u, *static_cast<u_long*>(readOnly));
+    munmap(readOnly, 4096);
     // The last bytes before the edge are usable.
     std::memcpy(edge.before_edge(sizeof(BOOL)), &on, sizeof(BOOL));
     EXPECT_EQ(0, setsockopt(client, SOL_SOCKET, SO_KEEPALIVE, edge.before_edge(sizeof(BOOL)), sizeof(BOOL)));

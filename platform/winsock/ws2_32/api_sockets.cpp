@@ -319,7 +319,10 @@ extern "C" int WSAAPI WSAIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuff
 extern "C" int WSAAPI ioctlsocket(SOCKET s, LONG cmd, u_long* argp) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
-    if (!user_writable(argp, sizeof(*argp))) return fail(WSAEFAULT);
+    // Read for a command that takes a value (FIONBIO), written for one that answers (FIONREAD).
+    bool usable = (static_cast<DWORD>(cmd) & IOC_OUT) ? user_writable(argp, sizeof(*argp))
+                                                       : user_readable(argp, sizeof(*argp));
+    if (!usable) return fail(WSAEFAULT);
     DWORD returned = 0;
     int error = 0;
     if (t.provider->procs.lpWSPIoctl(s, static_cast<DWORD>(cmd), argp, sizeof(*argp), argp, sizeof(*argp), &returned,
