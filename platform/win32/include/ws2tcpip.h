@@ -65,7 +65,9 @@ VOID WSAAPI FreeAddrInfoW(PADDRINFOW pAddrInfo);
 }
 
 /* Same name as the C library's function: C++ linkage (see winsock2.h). */
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT >= 0x0600
 PCSTR WSAAPI inet_ntop(INT Family, const VOID* pAddr, PSTR pStringBuf, size_t StringBufSize);
+#endif
 #endif
 
 #endif
