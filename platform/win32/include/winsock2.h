@@ -111,6 +111,16 @@ typedef LPOVERLAPPED LPWSAOVERLAPPED;
 typedef void (CALLBACK* LPWSAOVERLAPPED_COMPLETION_ROUTINE)(DWORD dwError, DWORD cbTransferred,
                                                             LPWSAOVERLAPPED lpOverlapped, DWORD dwFlags);
 
+/* ---- Messages (WSARecvMsg) ---- */
+typedef struct _WSAMSG {
+    LPSOCKADDR name;
+    INT namelen;
+    LPWSABUF lpBuffers;
+    ULONG dwBufferCount;
+    WSABUF Control;
+    ULONG dwFlags;
+} WSAMSG, *PWSAMSG, *LPWSAMSG;
+
 /* ---- Quality of service (carried, never acted on) ---- */
 typedef ULONG SERVICETYPE;
 typedef struct _flowspec {
@@ -215,6 +225,8 @@ static inline void qf_fd_set(SOCKET fd, fd_set* set) {
 #define MSG_WAITALL 0x8
 #define MSG_INTERRUPT 0x10
 #define MSG_PARTIAL 0x8000
+#define MSG_TRUNC 0x0100
+#define MSG_CTRUNC 0x0200
 #define MSG_MAXIOVLEN 16
 
 #define SD_RECEIVE 0x00
@@ -441,6 +453,50 @@ typedef struct WSAData {
 #endif
 } WSADATA, *LPWSADATA;
 
+/* ---- Host and service entries (gethostbyname, getservbyname) ----
+ * Winsock's shapes, under names of their own as fd_set's (glibc's netdb.h has other shapes). */
+typedef struct WS_hostent {
+    char* h_name;
+    char** h_aliases;
+    short h_addrtype;
+    short h_length;
+    char** h_addr_list;
+} WS_hostent;
+#define hostent WS_hostent
+#define h_addr h_addr_list[0]
+typedef struct hostent HOSTENT, *PHOSTENT, *LPHOSTENT;
+
+/* The field order of 32-bit Windows. */
+typedef struct WS_servent {
+    char* s_name;
+    char** s_aliases;
+    short s_port;
+    char* s_proto;
+} WS_servent;
+#define servent WS_servent
+typedef struct servent SERVENT, *PSERVENT, *LPSERVENT;
+
+/* ---- WSAPoll ---- */
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT >= 0x0600
+#define POLLRDNORM 0x0100
+#define POLLRDBAND 0x0200
+#define POLLIN (POLLRDNORM | POLLRDBAND)
+#define POLLPRI 0x0400
+#define POLLWRNORM 0x0010
+#define POLLOUT (POLLWRNORM)
+#define POLLWRBAND 0x0020
+#define POLLERR 0x0001
+#define POLLHUP 0x0002
+#define POLLNVAL 0x0004
+
+/* Windows' tag is pollfd; glibc's poll.h has its own, so the tag here is a name of its own. */
+typedef struct WS_pollfd {
+    SOCKET fd;
+    SHORT events;
+    SHORT revents;
+} WSAPOLLFD, *PWSAPOLLFD, *LPWSAPOLLFD;
+#endif
+
 /* ---- Byte order ---- */
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the stand-in targets little-endian machines, as Windows does"
@@ -516,6 +572,10 @@ INT WSAAPI WSAStringToAddressW(LPWSTR AddressString, INT AddressFamily, LPWSAPRO
 #define WSAAddressToString WSAAddressToStringA
 #define WSAStringToAddress WSAStringToAddressA
 
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT >= 0x0600
+int WSAAPI WSAPoll(LPWSAPOLLFD fdArray, ULONG fds, INT timeout);
+#endif
+
 int WSAAPI WSAEnumProtocolsA(LPINT lpiProtocols, LPWSAPROTOCOL_INFOA lpProtocolBuffer, LPDWORD lpdwBufferLength);
 int WSAAPI WSAEnumProtocolsW(LPINT lpiProtocols, LPWSAPROTOCOL_INFOW lpProtocolBuffer, LPDWORD lpdwBufferLength);
 #define WSAEnumProtocols WSAEnumProtocolsA
@@ -541,6 +601,9 @@ int WSAAPI getpeername(SOCKET s, struct sockaddr* name, int* namelen);
 int WSAAPI getsockname(SOCKET s, struct sockaddr* name, int* namelen);
 u_long WSAAPI inet_addr(const char* cp);
 char* WSAAPI inet_ntoa(struct in_addr in);
+struct hostent* WSAAPI gethostbyname(const char* name);
+int WSAAPI gethostname(char* name, int namelen);
+struct servent* WSAAPI getservbyname(const char* name, const char* proto);
 
 static_assert(sizeof(u_long) == 4, "u_long is 32-bit as on Windows");
 static_assert(sizeof(struct sockaddr_in) == 16, "sockaddr_in is 16 bytes");

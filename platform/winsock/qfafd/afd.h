@@ -88,6 +88,13 @@ struct BaseSocket {
     BOOL exclusiveAddressUse = FALSE;
     BOOL conditionalAccept = FALSE;
     int blockedCalls = 0;
+    // SO_SNDBUF / SO_RCVBUF as the application set them (-1: never set); the kernel reports its
+    // own doubled and floored figure, Winsock the value set.
+    int sendBufferSize = -1, receiveBufferSize = -1;
+    // The peer's address, kept at shutdown: getpeername goes on answering after the kernel has
+    // let go of the connection.
+    bool peerKnown = false;
+    sockaddr_in peerName{};
 
     // WSPEventSelect / WSPAsyncSelect (one replaces the other).
     WSAEVENT selectEvent = nullptr;
@@ -187,6 +194,12 @@ VOID PASCAL GetAcceptExSockaddrsBase(PVOID lpOutputBuffer, DWORD dwReceiveDataLe
                                      LPINT RemoteSockaddrLength);
 BOOL PASCAL TransmitFileBase(SOCKET hSocket, HANDLE hFile, DWORD nNumberOfBytesToWrite, DWORD nNumberOfBytesPerSend,
                              LPOVERLAPPED lpOverlapped, LPTRANSMIT_FILE_BUFFERS lpTransmitBuffers, DWORD dwReserved);
+
+BOOL PASCAL ConnectExBase(SOCKET s, const struct sockaddr* name, int namelen, PVOID lpSendBuffer,
+                          DWORD dwSendDataLength, LPDWORD lpdwBytesSent, LPOVERLAPPED lpOverlapped);
+BOOL PASCAL DisconnectExBase(SOCKET s, LPOVERLAPPED lpOverlapped, DWORD dwFlags, DWORD dwReserved);
+INT PASCAL WSARecvMsgBase(SOCKET s, LPWSAMSG lpMsg, LPDWORD lpdwNumberOfBytesRecvd, LPWSAOVERLAPPED lpOverlapped,
+                          LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine);
 
 // Writes the two addresses of an accepted connection into an AcceptEx output buffer.
 void write_accept_addresses(BYTE* output, DWORD receiveLength, DWORD localLength, DWORD remoteLength, int fd);

@@ -33,6 +33,8 @@ void inherit(BaseSocket& accepted, const BaseSocket& listening) {
     accepted.writeBlocked = true;
     accepted.receiveTimeout = listening.receiveTimeout;
     accepted.sendTimeout = listening.sendTimeout;
+    accepted.sendBufferSize = listening.sendBufferSize;
+    accepted.receiveBufferSize = listening.receiveBufferSize;
 }
 
 bool is_multicast(const sockaddr_in& address) { return (ntohl(address.sin_addr.s_addr) >> 28) == 0xE; }
@@ -261,7 +263,20 @@ int WSPAPI WSPShutdown(SOCKET s, int how, LPINT lpErrno) {
     if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
     settle_connect(*socket, true);
     if (socket->stream() && !socket->connected) return fail(lpErrno, WSAENOTCONN);
-    if (int error = kn_shutdown(socket->fd, how)) return fail(lpErrno, error);
+    if (socket->stream()) {
+        if (!socket->peerKnown) {
+            int length = sizeof(socket->peerName);
+            socket->peerKnown = kn_peer_name(socket->fd, &socket->peerName, &length) == 0;
+        }
+        // Only the sending side reaches the kernel: Winsock's SD_RECEIVE refuses later receives
+        // but lets data that arrives complete the receives already pending, where the kernel's
+        // would end them with an end of stream.
+        if (how != SD_RECEIVE) {
+            if (int error = kn_shutdown(socket->fd, SD_SEND)) return fail(lpErrno, error);
+        }
+    }
+    // A datagram socket's shutdown is the provider's alone: the kernel refuses it on an
+    // unconnected socket after changing its state all the same.
     if (how != SD_RECEIVE) socket->sendShutdown = true;
     if (how != SD_SEND) socket->receiveShutdown = true;
     return 0;
@@ -280,9 +295,17 @@ int WSPAPI WSPRecvDisconnect(SOCKET s, LPWSABUF lpInboundDisconnectData, LPINT l
 int WSPAPI WSPGetPeerName(SOCKET s, struct sockaddr* name, LPINT namelen, LPINT lpErrno) {
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
-    int error = on_descriptor(*socket, [&](int fd) {
+    int error = on_descriptor(*socket, [&](int fd) -> int {
         settle_connect(*socket, true);
-        return kn_peer_name(fd, name, namelen);
+        int result = kn_peer_name(fd, name, namelen);
+        if (result == WSAENOTCONN && socket->peerKnown && socket->connected) {
+            // Shut down: the peer the connection had.
+            if (!name || !namelen || *namelen < static_cast<int>(sizeof(socket->peerName))) return WSAEFAULT;
+            std::memcpy(name, &socket->peerName, sizeof(socket->peerName));
+            *namelen = sizeof(socket->peerName);
+            return 0;
+        }
+        return result;
     });
     if (error) return fail(lpErrno, error);
     return 0;

@@ -12,6 +12,9 @@ namespace {
 const GUID kAcceptEx = WSAID_ACCEPTEX;
 const GUID kGetAcceptExSockaddrs = WSAID_GETACCEPTEXSOCKADDRS;
 const GUID kTransmitFile = WSAID_TRANSMITFILE;
+const GUID kConnectEx = WSAID_CONNECTEX;
+const GUID kDisconnectEx = WSAID_DISCONNECTEX;
+const GUID kWSARecvMsg = WSAID_WSARECVMSG;
 
 bool same_guid(const void* a, const GUID& b) { return std::memcmp(a, &b, sizeof(GUID)) == 0; }
 
@@ -93,6 +96,9 @@ int control(BaseSocket& socket, DWORD code, LPVOID in, DWORD inLength, LPVOID ou
         if (same_guid(in, kAcceptEx)) function = reinterpret_cast<void*>(&AcceptExBase);
         else if (same_guid(in, kGetAcceptExSockaddrs)) function = reinterpret_cast<void*>(&GetAcceptExSockaddrsBase);
         else if (same_guid(in, kTransmitFile)) function = reinterpret_cast<void*>(&TransmitFileBase);
+        else if (same_guid(in, kConnectEx)) function = reinterpret_cast<void*>(&ConnectExBase);
+        else if (same_guid(in, kDisconnectEx)) function = reinterpret_cast<void*>(&DisconnectExBase);
+        else if (same_guid(in, kWSARecvMsg)) function = reinterpret_cast<void*>(&WSARecvMsgBase);
         else return WSAEINVAL;
         std::memcpy(out, &function, sizeof(function));
         returned = sizeof(function);
@@ -165,6 +171,17 @@ int WSPAPI WSPGetSockOpt(SOCKET s, int level, int optname, char* optval, LPINT o
             error = put_value(optval, optlen, &seconds, sizeof(seconds));
             return error ? fail(lpErrno, error) : 0;
         }
+        case SO_SNDBUF:
+        case SO_RCVBUF: {
+            int stored = optname == SO_SNDBUF ? socket->sendBufferSize : socket->receiveBufferSize;
+            if (stored < 0) break;  // never set: the kernel's figure
+            error = put_value(optval, optlen, &stored, sizeof(stored));
+            return error ? fail(lpErrno, error) : 0;
+        }
+        case SO_LINGER:
+        case SO_DONTLINGER:
+            if (!socket->stream()) return fail(lpErrno, WSAENOPROTOOPT);  // lingering is a stream's
+            break;
         case SO_ERROR:
             if (socket->connectError) {
                 // A failed connection is reported once.
@@ -184,6 +201,8 @@ int WSPAPI WSPGetSockOpt(SOCKET s, int level, int optname, char* optval, LPINT o
 int WSPAPI WSPSetSockOpt(SOCKET s, int level, int optname, const char* optval, int optlen, LPINT lpErrno) {
     auto socket = find_socket(s);
     if (!socket) return fail(lpErrno, WSAENOTSOCK);
+    // After ConnectEx: the kernel socket already carries its connected state; no value is taken.
+    if (level == SOL_SOCKET && optname == SO_UPDATE_CONNECT_CONTEXT) return 0;
     if (!optval) return fail(lpErrno, WSAEFAULT);
     std::lock_guard<std::mutex> guard(socket->lock);
     if (socket->closing) return fail(lpErrno, WSAENOTSOCK);
@@ -206,9 +225,15 @@ int WSPAPI WSPSetSockOpt(SOCKET s, int level, int optname, const char* optval, i
             if (int error = get_dword(optval, optlen, value)) return fail(lpErrno, error);
             socket->conditionalAccept = value ? TRUE : FALSE;
             return 0;
+        case SO_SNDBUF:
+        case SO_RCVBUF: {
+            if (int error = get_dword(optval, optlen, value)) return fail(lpErrno, error);
+            if (int error = kn_set_option(socket->fd, level, optname, optval, optlen)) return fail(lpErrno, error);
+            (optname == SO_SNDBUF ? socket->sendBufferSize : socket->receiveBufferSize) = static_cast<int>(value);
+            return 0;
+        }
         case SO_UPDATE_ACCEPT_CONTEXT:
-        case SO_UPDATE_CONNECT_CONTEXT:
-            // The kernel socket already carries its accepted or connected state.
+            // The kernel socket already carries its accepted state.
             if (optlen < static_cast<int>(sizeof(SOCKET))) return fail(lpErrno, WSAEFAULT);
             return 0;
         case SO_PROTOCOL_INFOW:

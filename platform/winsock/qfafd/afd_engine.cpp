@@ -118,6 +118,13 @@ void accept_into(BaseSocket& listening, PendingOp& op, int accepted) {
 
 }  // namespace
 
+void report_present_events(BaseSocket& socket) {
+    if (socket.closing) return;
+    unsigned wanted = interest(socket);
+    unsigned ready = 0;
+    if (wanted && kn_wait(socket.fd, wanted, 0, ready) == 0 && ready) detect_events(socket, ready);
+}
+
 void note_reset(BaseSocket& socket, int error) {
     if (socket.stream() && (error == WSAECONNRESET || error == WSAECONNABORTED)) {
         socket.resetError = error;
@@ -138,6 +145,7 @@ int take_connection(BaseSocket& target, int accepted) {
     target.endSeen = false;
     target.closeWaitsForData = false;
     target.sendShutdown = target.receiveShutdown = false;
+    target.peerKnown = false;
     target.connectError = 0;
     target.resetError = 0;
     target.connectedAt = GetTickCount();

@@ -55,6 +55,9 @@ int transmit_some(BaseSocket& socket, PendingOp& op);
 // What TransmitFile does after the data (lock held): with TF_DISCONNECT or TF_REUSE_SOCKET the
 // sending side is shut down, and with TF_REUSE_SOCKET the handle gets a fresh kernel socket.
 int finish_transmission(BaseSocket& socket, DWORD flags);
+// Reports at once the network events that the socket's present state already shows (lock held),
+// as a new selection does: FD_WRITE on a connected socket, FD_READ on waiting data, ...
+void report_present_events(BaseSocket& socket);
 
 // Runs the pending operations of a socket that can make progress now (lock held).
 void process_reads(BaseSocket& socket);

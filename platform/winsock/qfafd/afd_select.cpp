@@ -1,6 +1,8 @@
 // select, event selection and window-message selection.
 #include "afd.h"
 
+#include "afd_engine.h"
+
 #include "kernel_socket.h"
 
 #include <vector>
@@ -55,6 +57,7 @@ int set_selection(SOCKET s, WSAEVENT event, HWND window, UINT message, LONG even
     socket->armed = FD_ALL_EVENTS;
     socket->writeBlocked = true;
     if (events) socket->nonBlocking = true;
+    report_present_events(*socket);
     watch_socket(*socket);
     return 0;
 }
@@ -100,8 +103,9 @@ int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* except
         readyTotal = 0;
         for (Watched& w : watched) {
             std::lock_guard<std::mutex> guard(w.socket->lock);
-            if (w.socket->closing) return fail(lpErrno, WSAEINTR);
-            bool ready = counts_as_ready(*w.socket, w.set, items[w.item].ready);
+            // A socket closed meanwhile is reported in its set, as Winsock does; the next call on
+            // it tells the caller that it is gone.
+            bool ready = w.socket->closing || counts_as_ready(*w.socket, w.set, items[w.item].ready);
             items[w.item].ready = ready ? 1 : 0;
             if (ready) ++readyTotal;
         }

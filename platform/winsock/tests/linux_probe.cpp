@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +16,11 @@ int kernel_local_port(int fd) {
 }
 
 bool descriptor_open(int fd) { return fcntl(fd, F_GETFD) >= 0; }
+
+bool kernel_readable(int fd, int timeoutMs) {
+    pollfd item{fd, POLLIN, 0};
+    return poll(&item, 1, timeoutMs) == 1 && (item.revents & POLLIN);
+}
 
 void close_descriptor(int fd) { close(fd); }
 

@@ -7,6 +7,8 @@ namespace wstest {
 int kernel_local_port(int fd);
 // Whether fd is an open descriptor.
 bool descriptor_open(int fd);
+// Whether the kernel's poll sees fd readable within timeoutMs.
+bool kernel_readable(int fd, int timeoutMs);
 // Closes fd behind the runtime's back.
 void close_descriptor(int fd);
 // Whether fd names a socket.

@@ -1,5 +1,8 @@
 // Socket creation, connection set-up, close, names, options and ioctls.
 #include "dispatch.h"
+#include "user_memory.h"
+
+#include <mswsock.h>
 
 #include <cstring>
 
@@ -62,9 +65,23 @@ void narrow_info(const WSAPROTOCOL_INFOW& from, WSAPROTOCOL_INFOA& to) {
     to.szProtocol[WSAPROTOCOL_LEN] = 0;
 }
 
+// SO_OPENTYPE: whether socket() makes overlapped sockets (0) or not, for the calling thread.
+thread_local int openType = 0;
+
 SOCKET fail_socket(int error) {
     SetLastError(static_cast<DWORD>(error));
     return INVALID_SOCKET;
+}
+
+// An address the caller hands in: length bytes to read.
+bool address_readable(const struct sockaddr* name, int length) {
+    return length >= 0 && user_readable(name, static_cast<size_t>(length));
+}
+
+// An address the call writes back: the length to read and write, then as many bytes as it says.
+bool address_writable(struct sockaddr* name, int* length) {
+    if (!user_writable(length, sizeof(*length))) return false;
+    return *length >= 0 && user_writable(name, static_cast<size_t>(*length));
 }
 
 }  // namespace
@@ -104,13 +121,14 @@ extern "C" SOCKET WSAAPI WSASocketA(int af, int type, int protocol, LPWSAPROTOCO
 }
 
 SOCKET WSAAPI socket(int af, int type, int protocol) {
-    return WSASocketW(af, type, protocol, nullptr, 0, WSA_FLAG_OVERLAPPED);
+    return WSASocketW(af, type, protocol, nullptr, 0, openType == 0 ? WSA_FLAG_OVERLAPPED : 0);
 }
 
 extern "C" SOCKET WSAAPI WSAAccept(SOCKET s, struct sockaddr* addr, LPINT addrlen, LPCONDITIONPROC lpfnCondition,
                                    DWORD_PTR dwCallbackData) {
     Target t;
     if (!resolve(s, t)) return INVALID_SOCKET;
+    if (addr && !address_writable(addr, addrlen)) return fail_socket(WSAEFAULT);
     int error = 0;
     SOCKET accepted;
     {
@@ -130,6 +148,7 @@ extern "C" SOCKET WSAAPI WSAJoinLeaf(SOCKET s, const struct sockaddr* name, int 
                                      LPWSABUF lpCalleeData, LPQOS lpSQOS, LPQOS lpGQOS, DWORD dwFlags) {
     Target t;
     if (!resolve(s, t)) return INVALID_SOCKET;
+    if (!address_readable(name, namelen)) return fail_socket(WSAEFAULT);
     int error = 0;
     SOCKET leaf;
     {
@@ -146,6 +165,8 @@ extern "C" int WSAAPI WSAConnect(SOCKET s, const struct sockaddr* name, int name
                                  LPWSABUF lpCalleeData, LPQOS lpSQOS, LPQOS lpGQOS) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    // A null address is the provider's to judge (a layered provider may give it a meaning).
+    if (name && !address_readable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPConnect(s, name, namelen, lpCallerData, lpCalleeData, lpSQOS, lpGQOS, &error) != 0)
         return fail(error);
@@ -159,6 +180,7 @@ int WSAAPI connect(SOCKET s, const struct sockaddr* name, int namelen) {
 int WSAAPI bind(SOCKET s, const struct sockaddr* name, int namelen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!address_readable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPBind(s, name, namelen, &error) != 0) return fail(error);
     return 0;
@@ -208,6 +230,7 @@ extern "C" int WSAAPI WSARecvDisconnect(SOCKET s, LPWSABUF lpInboundDisconnectDa
 int WSAAPI getpeername(SOCKET s, struct sockaddr* name, int* namelen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!address_writable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPGetPeerName(s, name, namelen, &error) != 0) return fail(error);
     return 0;
@@ -216,19 +239,31 @@ int WSAAPI getpeername(SOCKET s, struct sockaddr* name, int* namelen) {
 int WSAAPI getsockname(SOCKET s, struct sockaddr* name, int* namelen) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!address_writable(name, namelen)) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPGetSockName(s, name, namelen, &error) != 0) return fail(error);
     return 0;
 }
 
 int WSAAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optlen) {
+    if (level == SOL_SOCKET && optname == SO_OPENTYPE) {
+        // The thread's option, asked on any handle (INVALID_SOCKET, as documented).
+        if (!ws2_started()) return fail(WSANOTINITIALISED);
+        if (!user_writable(optlen, sizeof(*optlen)) || *optlen < static_cast<int>(sizeof(int)) ||
+            !user_writable(optval, sizeof(int)))
+            return fail(WSAEFAULT);
+        std::memcpy(optval, &openType, sizeof(int));
+        *optlen = sizeof(int);
+        return 0;
+    }
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (!user_writable(optlen, sizeof(*optlen)) || *optlen < 0 || !user_writable(optval, static_cast<size_t>(*optlen)))
+        return fail(WSAEFAULT);
     int error = 0;
     if (level == SOL_SOCKET && optname == SO_PROTOCOL_INFOA) {
         // Providers answer the wide form; the narrow one is made here.
-        if (!optval || !optlen) return fail(WSAEFAULT);
-        if (*optlen < static_cast<int>(sizeof(WSAPROTOCOL_INFOA))) return fail(WSAEFAULT);
+        if (!optval || *optlen < static_cast<int>(sizeof(WSAPROTOCOL_INFOA))) return fail(WSAEFAULT);
         WSAPROTOCOL_INFOW wide;
         int wideLength = sizeof(wide);
         if (t.provider->procs.lpWSPGetSockOpt(s, level, SO_PROTOCOL_INFOW, reinterpret_cast<char*>(&wide),
@@ -239,12 +274,23 @@ int WSAAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optle
         return 0;
     }
     if (t.provider->procs.lpWSPGetSockOpt(s, level, optname, optval, optlen, &error) != 0) return fail(error);
+    if (level == SOL_SOCKET && optname == SO_ERROR) WSASetLastError(0);  // reading SO_ERROR clears the thread's error
     return 0;
 }
 
 int WSAAPI setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen) {
+    if (level == SOL_SOCKET && optname == SO_OPENTYPE) {
+        if (!ws2_started()) return fail(WSANOTINITIALISED);
+        if (optlen < static_cast<int>(sizeof(int)) || !user_readable(optval, sizeof(int))) return fail(WSAEFAULT);
+        int value;
+        std::memcpy(&value, optval, sizeof(value));
+        if (value != 0 && value != SO_SYNCHRONOUS_ALERT && value != SO_SYNCHRONOUS_NONALERT) return fail(WSAEINVAL);
+        openType = value;
+        return 0;
+    }
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if (optlen < 0 || (optval && !user_readable(optval, static_cast<size_t>(optlen)))) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPSetSockOpt(s, level, optname, optval, optlen, &error) != 0) return fail(error);
     return 0;
@@ -255,6 +301,11 @@ extern "C" int WSAAPI WSAIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuff
                                LPWSAOVERLAPPED lpOverlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE lpCompletionRoutine) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
+    if ((lpvInBuffer && !user_readable(lpvInBuffer, cbInBuffer)) ||
+        (lpvOutBuffer && !user_writable(lpvOutBuffer, cbOutBuffer)) ||
+        (lpcbBytesReturned && !user_writable(lpcbBytesReturned, sizeof(DWORD))) ||
+        (lpOverlapped && !user_writable(lpOverlapped, sizeof(WSAOVERLAPPED))))
+        return fail(WSAEFAULT);
     LPWSATHREADID thread = lpOverlapped ? ws2_current_thread_id() : nullptr;
     int error = 0;
     if (t.provider->procs.lpWSPIoctl(s, dwIoControlCode, lpvInBuffer, cbInBuffer, lpvOutBuffer, cbOutBuffer,
@@ -266,7 +317,10 @@ extern "C" int WSAAPI WSAIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuff
 extern "C" int WSAAPI ioctlsocket(SOCKET s, LONG cmd, u_long* argp) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
-    if (!argp) return fail(WSAEFAULT);
+    // Read for a command that takes a value (FIONBIO), written for one that answers (FIONREAD).
+    bool usable = (static_cast<DWORD>(cmd) & IOC_OUT) ? user_writable(argp, sizeof(*argp))
+                                                       : user_readable(argp, sizeof(*argp));
+    if (!usable) return fail(WSAEFAULT);
     DWORD returned = 0;
     int error = 0;
     if (t.provider->procs.lpWSPIoctl(s, static_cast<DWORD>(cmd), argp, sizeof(*argp), argp, sizeof(*argp), &returned,
@@ -289,7 +343,7 @@ extern "C" BOOL WSAAPI WSAGetQOSByName(SOCKET s, LPWSABUF lpQOSName, LPQOS lpQOS
 extern "C" int WSAAPI WSADuplicateSocketW(SOCKET s, DWORD dwProcessId, LPWSAPROTOCOL_INFOW lpProtocolInfo) {
     Target t;
     if (!resolve(s, t)) return SOCKET_ERROR;
-    if (!lpProtocolInfo) return fail(WSAEFAULT);
+    if (!user_writable(lpProtocolInfo, sizeof(*lpProtocolInfo))) return fail(WSAEFAULT);
     int error = 0;
     if (t.provider->procs.lpWSPDuplicateSocket(s, dwProcessId, lpProtocolInfo, &error) != 0) return fail(error);
     return 0;

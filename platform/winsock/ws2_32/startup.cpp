@@ -2,6 +2,7 @@
 #include "providers.h"
 
 #include "socket_table.h"
+#include "user_memory.h"
 
 #include <atomic>
 #include <cstring>
@@ -120,7 +121,7 @@ extern "C" int WSAAPI WSAStartup(WORD wVersionRequested, LPWSADATA lpWSAData) {
     BYTE major = LOBYTE(wVersionRequested);
     BYTE minor = HIBYTE(wVersionRequested);
     WORD version = (major > 2 || (major == 2 && minor >= 2)) ? MAKEWORD(2, 2) : wVersionRequested;
-    if (!lpWSAData) return WSAEFAULT;
+    if (!user_writable(lpWSAData, sizeof(*lpWSAData))) return WSAEFAULT;
     std::memset(lpWSAData, 0, sizeof(*lpWSAData));
     lpWSAData->wVersion = version;
     lpWSAData->wHighVersion = MAKEWORD(2, 2);
