@@ -232,7 +232,10 @@ struct Search {
     const void* limits;
 };
 
-// Reads one label list after "(PICS-1.1".
+// The versions a label list may open with: servers send both.
+bool is_version(const Token& token) { return is_word(token, "PICS-1.1") || is_word(token, "PICS-1.0"); }
+
+// Reads one label list after "(PICS-1.1" or "(PICS-1.0".
 int read_label_list(Tokenizer& tokens, const Search& search) {
     int result = kNoLabel;
     int depth = 1;
@@ -294,7 +297,7 @@ int check_label_text(const unsigned char* text, size_t length, const Search& sea
         if (token.kind == Token::kEnd) return result;
         if (token.kind != Token::kOpen) continue;
         Tokenizer ahead = tokens;
-        if (!is_word(ahead.next(), "PICS-1.1")) continue;
+        if (!is_version(ahead.next())) continue;
         tokens = ahead;
         const int listResult = read_label_list(tokens, search);
         if (listResult == kRatedAbove) return kRatedAbove;
