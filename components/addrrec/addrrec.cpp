@@ -57,6 +57,20 @@ extern "C" int addrrec_retrieve(AddressRecord* table, INT count, DWORD address, 
     return 1;
 }
 
+extern "C" int addrrec_hold(AddressRecord* table, INT count, DWORD address, AddressRecord** record) {
+    if (record != nullptr) *record = nullptr;
+    if (table == nullptr || record == nullptr) return 0;
+    AddressRecord* found = AddressTable::of(table)->hold(count, address);
+    if (found == nullptr) return 0;
+    *record = found;
+    return 1;
+}
+
+extern "C" int addrrec_release(AddressRecord* table, const AddressRecord* record) {
+    if (table == nullptr || record == nullptr) return 0;
+    return AddressTable::of(table)->release(record);
+}
+
 extern "C" int addrrec_delete(AddressRecord* table, INT* count, DWORD address) {
     if (table == nullptr || count == nullptr) return 0;
     return AddressTable::of(table)->remove(count, address);

@@ -7,6 +7,13 @@
 // records. The count is a high-water mark: every record lies below it, free slots below it are
 // reused first, and it drops back over free slots at its top (to 0 once the table is empty).
 //
+// A hook that works on a record across other calls holds it (hold ... release): a held record is
+// never handed to another key while it is held. Deleting it takes it out of the index at once
+// (no look-up finds it), but its slot is given up only when the last hold ends; a full table that
+// replaces skips held records. Holds are taken under the shared lock, so an add or delete (which
+// holds the lock exclusively) sees every hold that a look-up has taken; a release that is not
+// the last of a deleted record's takes no lock.
+//
 // Adds and deletes hold the table's lock exclusively, look-ups share it. When the count the
 // caller passes to an add or delete is not the one this state last wrote (the caller has reset
 // the table, or a new table lives at an old table's address), the state is rebuilt from the
@@ -51,18 +58,17 @@ public:
     }
 
     // Stores a copy of record in a free slot. 0 when the key has a record, or when the table is
-    // full and does not replace.
+    // full and does not replace (or every record is held).
     int add(INT* count, const Record& record) {
         std::unique_lock<std::shared_mutex> guard(lock_);
         sync(load_count(count));
         const Key key = Traits::key(record);
         if (find_position(key) >= 0) return 0;
-        int slot = first_free_below(count_);
-        if (slot < 0 && count_ < kCapacity) slot = count_;
+        int slot = first_free_below(kCapacity);
         if (slot < 0) {
             if (!Traits::kReplaceWhenFull) return 0;
-            slot = nextReplaced_;
-            nextReplaced_ = (nextReplaced_ + 1) % kCapacity;
+            slot = next_replaceable();
+            if (slot < 0) return 0;
             erase(find_position(Traits::key(table_[slot])));
         }
         table_[slot] = record;
@@ -84,7 +90,37 @@ public:
         return find_locked(count, key);
     }
 
-    // Frees the key's slot. 0 when the key has no record.
+    // As find, and the record is held until release(record).
+    Record* hold(INT count, Key key) {
+        {
+            std::shared_lock<std::shared_mutex> guard(lock_);
+            if (built_) return hold_locked(count, key);
+        }
+        std::unique_lock<std::shared_mutex> guard(lock_);
+        if (!built_) sync(count);
+        return hold_locked(count, key);
+    }
+
+    // Ends a hold taken by hold(). 0 when the record is not one of this table's or is not held.
+    // The last hold of a deleted record frees its slot. A delete marks the record retired before
+    // it reads the holds, a release drops its hold before it reads the mark (both sequentially
+    // consistent), so at least one of the two sees the other and the slot is freed.
+    int release(const Record* record) {
+        const int slot = slot_of(record);
+        if (slot < 0) return 0;
+        uint32_t holds = holds_[slot].load(std::memory_order_relaxed);
+        do {
+            if (holds == 0) return 0;
+        } while (!holds_[slot].compare_exchange_weak(holds, holds - 1, std::memory_order_seq_cst));
+        if (holds == 1 && is_retired(slot)) {
+            std::unique_lock<std::shared_mutex> guard(lock_);
+            if (is_retired(slot) && holds_[slot].load(std::memory_order_seq_cst) == 0) free_slot(slot);
+        }
+        return 1;
+    }
+
+    // Frees the key's slot (when its record is held, once the last hold ends). 0 when the key
+    // has no record.
     int remove(INT* count, Key key) {
         std::unique_lock<std::shared_mutex> guard(lock_);
         sync(load_count(count));
@@ -92,8 +128,8 @@ public:
         if (position < 0) return 0;
         const int slot = index_[position].slot;
         erase(position);
-        set_live(slot, false);
-        Traits::mark_free(&table_[slot]);
+        set_retired(slot, true);
+        if (holds_[slot].load(std::memory_order_seq_cst) == 0) free_slot(slot);
         while (count_ > 0 && !is_live(count_ - 1)) --count_;
         store_count(count, count_);
         return 1;
@@ -123,9 +159,11 @@ private:
         return static_cast<int>(mixed >> 32) & (kIndexSize - 1);
     }
 
+    // Live bits mark the slots in use: a record of the index, or a deleted record still held
+    // (retired). Retired slots survive a rebuild, so a held record's slot is never reused.
     void clear() {
         for (Entry& e : index_) e.slot = -1;
-        std::memset(live_, 0, sizeof live_);
+        for (int word = 0; word < kWords; ++word) live_[word] = __atomic_load_n(&retired_[word], __ATOMIC_RELAXED);
         count_ = 0;
     }
 
@@ -136,7 +174,7 @@ private:
         const INT count = callerCount < 0 ? 0 : (callerCount > kCapacity ? kCapacity : callerCount);
         for (int slot = 0; slot < count; ++slot) {
             const Record& record = table_[slot];
-            if (Traits::is_free(record) || find_position(Traits::key(record)) >= 0) continue;
+            if (is_retired(slot) || Traits::is_free(record) || find_position(Traits::key(record)) >= 0) continue;
             set_live(slot, true);
             insert(Traits::key(record), slot);
         }
@@ -151,6 +189,35 @@ private:
         // A table reset by the caller shows itself by a count below the slot or another key there.
         if (slot >= count || Traits::key(table_[slot]) != key) return nullptr;
         return &table_[slot];
+    }
+
+    Record* hold_locked(INT count, Key key) {
+        Record* record = find_locked(count, key);
+        if (record != nullptr) holds_[record - table_].fetch_add(1, std::memory_order_acq_rel);
+        return record;
+    }
+
+    int slot_of(const Record* record) const {
+        if (record < table_ || record >= table_ + kCapacity) return -1;
+        return static_cast<int>(record - table_);
+    }
+
+    // The next record a full table gives up, in turn, passing over held ones; -1 when all are held.
+    int next_replaceable() {
+        for (int tried = 0; tried < kCapacity; ++tried) {
+            const int slot = nextReplaced_;
+            nextReplaced_ = (nextReplaced_ + 1) % kCapacity;
+            if (!is_retired(slot) && holds_[slot].load(std::memory_order_acquire) == 0) return slot;
+        }
+        return -1;
+    }
+
+    // Under the exclusive lock: the slot holds no record any more and may be reused. The count
+    // is left as it is (the caller's copy is written only by adds and deletes).
+    void free_slot(int slot) {
+        set_retired(slot, false);
+        set_live(slot, false);
+        Traits::mark_free(&table_[slot]);
     }
 
     int find_position(Key key) const {
@@ -180,6 +247,19 @@ private:
     }
 
     bool is_live(int slot) const { return (live_[slot / 64] >> (slot % 64)) & 1u; }
+    // Retired bits are changed under the exclusive lock and read by release() without it.
+    bool is_retired(int slot) const {
+        return (__atomic_load_n(&retired_[slot / 64], __ATOMIC_SEQ_CST) >> (slot % 64)) & 1u;
+    }
+
+    void set_retired(int slot, bool retired) {
+        const uint64_t bit = uint64_t{1} << (slot % 64);
+        if (retired) {
+            __atomic_fetch_or(&retired_[slot / 64], bit, __ATOMIC_SEQ_CST);
+        } else {
+            __atomic_fetch_and(&retired_[slot / 64], ~bit, __ATOMIC_SEQ_CST);
+        }
+    }
 
     void set_live(int slot, bool live) {
         const uint64_t bit = uint64_t{1} << (slot % 64);
@@ -207,6 +287,8 @@ private:
     INT count_ = 0;
     int nextReplaced_ = 0;  // the slot a full table that replaces gives up next
     uint64_t live_[kWords];
+    uint64_t retired_[kWords] = {};
+    std::atomic<uint32_t> holds_[kCapacity] = {};
     Entry index_[kIndexSize];
 };
 
