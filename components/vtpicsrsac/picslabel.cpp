@@ -2,14 +2,14 @@
 
 #include <cstring>
 
+#include <asciicase.h>
+
 namespace picslabel {
 
 namespace {
 
 constexpr int kMaxDepth = 16;                  // nesting of parentheses inside one label list
 constexpr long long kLevelCap = 1000000000000LL;
-
-unsigned char lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 bool is_space(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
@@ -21,7 +21,7 @@ bool equals_ci(const unsigned char* p, size_t length, const char* text) {
     const size_t n = std::strlen(text);
     if (length != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (lower(p[i]) != lower(static_cast<unsigned char>(text[i]))) return false;
+        if (qf_ascii_lower(p[i]) != qf_ascii_lower(static_cast<unsigned char>(text[i]))) return false;
     return true;
 }
 
@@ -211,7 +211,7 @@ bool service_matches(const Token& token, const char* serviceUrl) {
     if (urlLength > 0 && serviceUrl[urlLength - 1] == '/') --urlLength;
     if (length != urlLength) return false;
     for (size_t i = 0; i < length; ++i)
-        if (lower(p[i]) != lower(static_cast<unsigned char>(serviceUrl[i]))) return false;
+        if (qf_ascii_lower(p[i]) != qf_ascii_lower(static_cast<unsigned char>(serviceUrl[i]))) return false;
     return true;
 }
 
