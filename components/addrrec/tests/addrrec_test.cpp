@@ -255,4 +255,49 @@ TEST(AddrrecThreads, ReplacingSomeRecordsLeavesTheOthersInPlace) {
     EXPECT_LE(t.count, kThreads * (kHeld + 16));
 }
 
+// A full table gives up slots in turn while connect threads hold records of addresses they look
+// up: a held record keeps its address for the whole hold; look-ups that race the replacements
+// find either the address's own record or none.
+TEST(AddrrecThreads, HeldRecordsOfAFullTableKeepTheirAddressWhileOthersAreReplaced) {
+    ASSERT_EQ(addrrec_init(), 1);
+    AddressTable t;
+    for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) ASSERT_EQ(t.add(a), 1);
+    constexpr int kHookThreads = 4;
+    constexpr int kRounds = 20000;
+    constexpr DWORD kHot = 64;
+    std::atomic<bool> stop{false};
+    std::atomic<int> mismatches{0}, holds{0};
+    std::thread answers([&] {
+        for (DWORD round = 0; !stop.load() && round < 50 * kRounds; ++round) {
+            t.add(0x1000000 + round);                // a newcomer replaces the next record in turn
+            if (round % 4 == 0) t.add(1 + round % kHot);  // hot addresses come back when forgotten
+        }
+    });
+    std::vector<std::thread> hooks;
+    for (int id = 0; id < kHookThreads; ++id) {
+        hooks.emplace_back([&, id] {
+            for (int round = 0; round < kRounds; ++round) {
+                const DWORD address = 1 + (round * 7 + id) % kHot;
+                AddressRecord* record = nullptr;
+                if (addrrec_hold(t.table(), __atomic_load_n(&t.count, __ATOMIC_ACQUIRE), address, &record) != 1) {
+                    if (record != nullptr) ++mismatches;
+                    continue;
+                }
+                ++holds;
+                for (int look = 0; look < 4; ++look) {
+                    if (__atomic_load_n(&record->address, __ATOMIC_RELAXED) != address) ++mismatches;
+                    std::this_thread::yield();
+                }
+                addrrec_release(t.table(), record);
+            }
+        });
+    }
+    for (std::thread& hook : hooks) hook.join();
+    stop = true;
+    answers.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_GT(holds.load(), 0);
+    EXPECT_EQ(t.count, ADDRREC_CAPACITY);
+}
+
 }  // namespace

@@ -8,11 +8,16 @@
 #error "qfatomic.h needs the GCC or Clang atomic built-ins"
 #endif
 
-inline INT qf_atomic_load(const INT* value) { return __atomic_load_n(value, __ATOMIC_ACQUIRE); }
-inline void qf_atomic_store(INT* value, INT v) { __atomic_store_n(value, v, __ATOMIC_RELEASE); }
-inline WORD qf_atomic_load(const WORD* value) { return __atomic_load_n(value, __ATOMIC_ACQUIRE); }
-inline void qf_atomic_store(WORD* value, WORD v) { __atomic_store_n(value, v, __ATOMIC_RELEASE); }
-inline DWORD qf_atomic_load(const DWORD* value) { return __atomic_load_n(value, __ATOMIC_ACQUIRE); }
+// For the 16- and 32-bit fields and counts of the records and for a record's key.
+template <class T>
+inline T qf_atomic_load(const T* value) {
+    return __atomic_load_n(value, __ATOMIC_ACQUIRE);
+}
+
+template <class T>
+inline void qf_atomic_store(T* value, T v) {
+    __atomic_store_n(value, v, __ATOMIC_RELEASE);
+}
 
 // Adds n to *value in one step, stopping at 0xFFFFFFFF; returns the value after the addition.
 inline DWORD qf_atomic_add_saturating(DWORD* value, DWORD n) {
