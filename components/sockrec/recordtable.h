@@ -19,7 +19,7 @@
 // consistent): either the writer sees the hold, or the look-up sees the window and drops the hold
 // and tries again. A release that is not the last of a deleted record's takes no lock.
 //
-// Adds and deletes hold the table's lock exclusively, look-ups share it. When the count the
+// Adds, deletes and the freeing of a released slot hold the table's lock exclusively. When the count the
 // caller passes to an add or delete is not the one this state last wrote (the caller has reset
 // the table, or a new table lives at an old table's address), the state is rebuilt from the
 // array, whose free slots carry the Traits' free mark.
