@@ -15,6 +15,7 @@
 #include <termscan.h>
 
 #include "filter_policy.h"
+#include "filter_records.h"
 #include "machine.h"
 #include "temp_machine_root.h"
 
@@ -91,7 +92,7 @@ Machine& machine() {
 void BM_FilterInspectRecv(benchmark::State& state) {
     Machine& m = machine();
     SocketRecord* record = nullptr;
-    if (sockrec_retrieve(g_filterPolicy.sockets, g_filterPolicy.socketCount, kWebSocket, &record) != 1 ||
+    if (sockrec_retrieve(filter_records().sockets, filter_records().socketCount, kWebSocket, &record) != 1 ||
         record->port != 80) {
         state.SkipWithError("the web socket has no record: nothing would be inspected");
         return;
@@ -108,7 +109,7 @@ BENCHMARK(BM_FilterInspectRecv);
 
 void BM_TermscanProcessAlone(benchmark::State& state) {
     Machine& m = machine();
-    const FilterPolicy& p = g_filterPolicy;
+    const FilterPolicy& p = filter_policy();
     for (auto _ : state) {
         DWORD counter = 0;
         termscan_process(m.page.data(), static_cast<DWORD>(m.page.size()), p.topics, p.topicCount, 80, 1, 0,

@@ -4,6 +4,8 @@
 
 #include "recordtable.h"
 
+#include <qfatomic.h>
+
 #include <cstring>
 
 namespace {
@@ -19,6 +21,7 @@ struct AddressTraits {
     // every later address unjudged, so the oldest record makes room.
     static constexpr bool kReplaceWhenFull = true;
     static Key key(const Record& record) { return record.address; }
+    static Key load_key(const Record& record) { return qf_atomic_load(&record.address); }
     static bool is_free(const Record& record) { return record.status == kStatusFree; }
     static void mark_free(Record* record) {
         *record = AddressRecord{};
@@ -55,6 +58,20 @@ extern "C" int addrrec_retrieve(AddressRecord* table, INT count, DWORD address, 
     if (found == nullptr) return 0;
     *record = found;
     return 1;
+}
+
+extern "C" int addrrec_hold(AddressRecord* table, INT count, DWORD address, AddressRecord** record) {
+    if (record != nullptr) *record = nullptr;
+    if (table == nullptr || record == nullptr) return 0;
+    AddressRecord* found = AddressTable::of(table)->hold(count, address);
+    if (found == nullptr) return 0;
+    *record = found;
+    return 1;
+}
+
+extern "C" int addrrec_release(AddressRecord* table, const AddressRecord* record) {
+    if (table == nullptr || record == nullptr) return 0;
+    return AddressTable::of(table)->release(record);
 }
 
 extern "C" int addrrec_delete(AddressRecord* table, INT* count, DWORD address) {

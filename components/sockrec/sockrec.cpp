@@ -4,6 +4,8 @@
 
 #include "recordtable.h"
 
+#include <qfatomic.h>
+
 namespace {
 
 struct SocketTraits {
@@ -12,6 +14,7 @@ struct SocketTraits {
     static constexpr int kCapacity = SOCKREC_CAPACITY;
     static constexpr bool kReplaceWhenFull = false;  // live sockets: a full table refuses
     static Key key(const Record& record) { return record.socket; }
+    static Key load_key(const Record& record) { return qf_atomic_load(&record.socket); }
     static bool is_free(const Record& record) { return record.socket == INVALID_SOCKET; }
     static void mark_free(Record* record) {
         *record = SocketRecord{};
@@ -52,6 +55,20 @@ extern "C" int sockrec_retrieve(SocketRecord* table, INT count, SOCKET socket, S
     return 1;
 }
 
+extern "C" int sockrec_hold(SocketRecord* table, INT count, SOCKET socket, SocketRecord** record) {
+    if (record != nullptr) *record = nullptr;
+    if (table == nullptr || record == nullptr) return 0;
+    SocketRecord* found = SocketTable::of(table)->hold(count, socket);
+    if (found == nullptr) return 0;
+    *record = found;
+    return 1;
+}
+
+extern "C" int sockrec_release(SocketRecord* table, const SocketRecord* record) {
+    if (table == nullptr || record == nullptr) return 0;
+    return SocketTable::of(table)->release(record);
+}
+
 extern "C" int sockrec_delete(SocketRecord* table, INT* count, SOCKET socket) {
     if (table == nullptr || count == nullptr) return 0;
     return SocketTable::of(table)->remove(count, socket);
@@ -61,6 +78,6 @@ extern "C" int sockrec_blacklist(SocketRecord* table, INT count, SOCKET socket) 
     if (table == nullptr) return 0;
     SocketRecord* found = SocketTable::of(table)->find(count, socket);
     if (found == nullptr) return 0;
-    found->blockedFlag = 1;
+    qf_atomic_store(&found->blockedFlag, WORD{1});
     return 1;
 }

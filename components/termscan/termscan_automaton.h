@@ -74,9 +74,9 @@ private:
 int usable_count(INT count);
 
 /* The compiled form of a table, built on first use and shared by every thread. A table is known by
- * its address, its count, the wildcard and a fingerprint of its entries (all of them up to 64
- * entries, 64 spread over the table beyond), so a table that is rebuilt with other entries is
- * compiled anew. A table is expected not to change while it is being scanned. */
+ * its address, its count, the wildcard and a hash of every entry, so a table of which any entry
+ * changes (rebuilt, edited or damaged) is compiled anew. A table is expected not to change while
+ * it is being scanned. */
 std::shared_ptr<const Automaton> automaton_for(const TermSlot* table, int count, char wildcard, Mode mode);
 std::shared_ptr<const SiteMatcher> sites_for(const TermSlot* table, int count);
 

@@ -12,6 +12,7 @@
 #include <VTList.h>
 #include <dbdir.h>
 #include <lexstore.h>
+#include <store_recovery.h>
 #include <vtlogger.h>
 
 #include "termscan.h"
@@ -105,12 +106,10 @@ void warn(const char* text) { VTLogger_Submit("WARNING", 0, text); }
 
 void load_topic_words(Table& topics) {
     TopicRecord record;
-    vtlist_init(&record);
-    if (vtlist_read(&record) != 1) {
-        vtlist_init(&record);
-        vtlist_regen(&record);  // leaves the factory topics in the record even when it cannot write them
+    // A failed regen still leaves the factory topics in the record.
+    qf_read_store(&record, vtlist_init, vtlist_read, vtlist_regen, [](StoreRead) {
         warn("Your topic settings have been tampered with. The default factory settings will be used.");
-    }
+    });
     const int inUse = record.count < 0 ? 0 : (record.count > VTLIST_ENTRIES ? VTLIST_ENTRIES : record.count);
     std::vector<int32_t> selected;
     for (int i = 0; i < inUse; ++i)

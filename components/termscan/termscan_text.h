@@ -9,9 +9,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <asciicase.h>
+
 namespace termscan {
 
-inline unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+inline unsigned char fold(unsigned char c) { return qf_ascii_lower(c); }
 
 inline bool is_word_char(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80;

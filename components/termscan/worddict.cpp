@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <asciicase.h>
+
 #include <algorithm>
 
 namespace worddict {
@@ -52,7 +54,7 @@ bool parse_list(const std::string& text, std::vector<std::string>& words, size_t
             }
             if (pendingSpace) word.push_back(' ');
             pendingSpace = false;
-            word.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+            word.push_back(qf_ascii_lower(c));
         }
         pos = end + 1;
         if (word.empty() || word[0] == '#') continue;

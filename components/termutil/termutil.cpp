@@ -1,8 +1,9 @@
 #include "termutil.h"
 
+#include <asciicase.h>
+
 extern "C" int ConvertToLowerCase(char* text) {
     if (!text) return 0;
-    for (char* p = text; *p; ++p)
-        if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p + ('a' - 'A'));
+    for (char* p = text; *p; ++p) *p = qf_ascii_lower(*p);
     return 1;
 }

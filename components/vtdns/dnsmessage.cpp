@@ -2,13 +2,14 @@
 
 #include <cstring>
 
+#include <asciicase.h>
+
 namespace vtdns {
 
 namespace {
 
 uint16_t read_u16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
-unsigned char lower_ascii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 }  // namespace
 
@@ -55,7 +56,7 @@ bool dns_read_name(const Message& message, size_t* offset, Name* name) {
         // The label, its length byte and the closing root byte must fit in 255.
         if (out + 1 + length + 1 > kMaxNameWire) return false;
         name->wire[out++] = length;
-        for (size_t i = 0; i < length; ++i) name->wire[out++] = lower_ascii(message.data[pos + 1 + i]);
+        for (size_t i = 0; i < length; ++i) name->wire[out++] = qf_ascii_lower(message.data[pos + 1 + i]);
         pos += 1 + length;
     }
     name->size = out;

@@ -76,7 +76,7 @@ int vtperiod_validate_at(const AccessTimeTable* record, const SYSTEMTIME* localT
     return 1;
 }
 
-int vtperiod_validate_currenttime(AccessTimeTable* record) {
+int vtperiod_validate_currenttime(const AccessTimeTable* record) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return vtperiod_validate_at(record, &now);

@@ -29,7 +29,7 @@ int vtperiod_regen(AccessTimeTable* record);
 
 /* By local time: 0 = access not allowed now, 1 = allowed, 2 = allowed but the current allowed
  * run ends within warningMinutes. */
-int vtperiod_validate_currenttime(AccessTimeTable* record);
+int vtperiod_validate_currenttime(const AccessTimeTable* record);
 
 #ifdef __cplusplus
 }

@@ -2,14 +2,14 @@
 
 #include <cstring>
 
+#include <asciicase.h>
+
 namespace picslabel {
 
 namespace {
 
 constexpr int kMaxDepth = 16;                  // nesting of parentheses inside one label list
 constexpr long long kLevelCap = 1000000000000LL;
-
-unsigned char lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 bool is_space(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
@@ -21,7 +21,7 @@ bool equals_ci(const unsigned char* p, size_t length, const char* text) {
     const size_t n = std::strlen(text);
     if (length != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (lower(p[i]) != lower(static_cast<unsigned char>(text[i]))) return false;
+        if (qf_ascii_lower(p[i]) != qf_ascii_lower(static_cast<unsigned char>(text[i]))) return false;
     return true;
 }
 
@@ -211,7 +211,7 @@ bool service_matches(const Token& token, const char* serviceUrl) {
     if (urlLength > 0 && serviceUrl[urlLength - 1] == '/') --urlLength;
     if (length != urlLength) return false;
     for (size_t i = 0; i < length; ++i)
-        if (lower(p[i]) != lower(static_cast<unsigned char>(serviceUrl[i]))) return false;
+        if (qf_ascii_lower(p[i]) != qf_ascii_lower(static_cast<unsigned char>(serviceUrl[i]))) return false;
     return true;
 }
 
@@ -232,7 +232,10 @@ struct Search {
     const void* limits;
 };
 
-// Reads one label list after "(PICS-1.1".
+// The versions a label list may open with: servers send both.
+bool is_version(const Token& token) { return is_word(token, "PICS-1.1") || is_word(token, "PICS-1.0"); }
+
+// Reads one label list after "(PICS-1.1" or "(PICS-1.0".
 int read_label_list(Tokenizer& tokens, const Search& search) {
     int result = kNoLabel;
     int depth = 1;
@@ -294,7 +297,7 @@ int check_label_text(const unsigned char* text, size_t length, const Search& sea
         if (token.kind == Token::kEnd) return result;
         if (token.kind != Token::kOpen) continue;
         Tokenizer ahead = tokens;
-        if (!is_word(ahead.next(), "PICS-1.1")) continue;
+        if (!is_version(ahead.next())) continue;
         tokens = ahead;
         const int listResult = read_label_list(tokens, search);
         if (listResult == kRatedAbove) return kRatedAbove;

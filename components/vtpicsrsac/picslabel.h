@@ -1,4 +1,4 @@
-// The PICS-1.1 label reader behind VTPicsRsac and VTPicsSSurf.
+// The PICS label reader behind VTPicsRsac and VTPicsSSurf (label lists of PICS-1.1 and PICS-1.0).
 //
 // Labels are looked for in META tags whose http-equiv is "PICS-Label" (the label is the content
 // attribute, in double, single or no quotes) and in "PICS-Label:" header lines (folded lines

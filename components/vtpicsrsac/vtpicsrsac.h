@@ -1,4 +1,4 @@
-/* VTPicsRsac: RSACi rating labels (PICS-1.1) in web data. */
+/* VTPicsRsac: RSACi rating labels (PICS-1.1 and PICS-1.0) in web data. */
 #ifndef VTPICSRSAC_H
 #define VTPICSRSAC_H
 

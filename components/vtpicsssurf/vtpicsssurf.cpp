@@ -3,17 +3,17 @@
 
 #include "picslabel.h"
 
+#include <safesurf_categories.h>
+
 namespace {
 
 const char kSafeSurfService[] = "http://www.classify.org/safesurf/";
-constexpr int kCategories = 11;
+constexpr int kCategories = SAFESURF_CATEGORY_COUNT;
 
 // Categories "SS~~000" to "SS~~009" and "SS~~00A"; -1 for any other transmit name.
 int vtpics_safesurf_category(const picslabel::Rating& rating) {
-    static const char* const names[kCategories] = {"SS~~000", "SS~~001", "SS~~002", "SS~~003", "SS~~004", "SS~~005",
-                                                   "SS~~006", "SS~~007", "SS~~008", "SS~~009", "SS~~00A"};
     for (int i = 0; i < kCategories; ++i)
-        if (picslabel::picslabel_name_is(rating, names[i])) return i;
+        if (picslabel::picslabel_name_is(rating, kSafeSurfCategories[i].code)) return i;
     return -1;
 }
 

@@ -1,4 +1,4 @@
-/* VTPicsSSurf: SafeSurf rating labels (PICS-1.1) in web data. */
+/* VTPicsSSurf: SafeSurf rating labels (PICS-1.1 and PICS-1.0) in web data. */
 #ifndef VTPICSSSURF_H
 #define VTPICSSSURF_H
 

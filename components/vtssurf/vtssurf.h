@@ -17,9 +17,7 @@ extern "C" {
 
 typedef struct SafeSurfSettings {
     INT enabled; /* 1 = filter on SafeSurf ratings */
-    /* SS~~000 Age Range, SS~~001 Profanity, SS~~002 Heterosexual Themes, SS~~003 Homosexual Themes,
-     * SS~~004 Nudity, SS~~005 Violence, SS~~006 Sex, Violence and Profanity, SS~~007 Intolerance,
-     * SS~~008 Glorifying Drug Use, SS~~009 Other Adult Themes, SS~~00A Gambling */
+    /* one per category, in the order of safesurf_categories.h (SS~~000 Age Range to SS~~00A Gambling) */
     INT levels[SAFESURF_CATEGORY_COUNT];
 } SafeSurfSettings;
 

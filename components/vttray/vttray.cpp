@@ -1,9 +1,11 @@
 // VTTray: records whether filtering is on where the tray reads it (see vttray.h).
 #include "vttray.h"
 
+#include <provider_key.h>
+
 namespace {
 
-const char kProviderKey[] = "SOFTWARE\\WinSock2\\Vantrel Service Provider";
+const char kProviderKey[] = QF_PROVIDER_KEY;
 
 }  // namespace
 

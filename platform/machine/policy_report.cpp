@@ -12,6 +12,9 @@
 #include <vtssurf.h>
 
 #include <qf/machine_root.h>
+#include <provider_key.h>
+#include <safesurf_categories.h>
+#include <store_recovery.h>
 
 #include <cstring>
 #include <iomanip>
@@ -22,7 +25,6 @@
 namespace qf {
 namespace {
 
-const char kProviderKey[] = "SOFTWARE\\WinSock2\\Vantrel Service Provider";
 
 // A fixed-size text field as a string, never reading past the field.
 std::string field_text(const char* field, size_t size) {
@@ -52,10 +54,9 @@ void print_list(std::ostream& out, const char* title, const TermSlot* slots, INT
 template <class Record>
 void read_store(Record* record, int (*init)(Record*), int (*read)(Record*), int (*regen)(Record*), const char* what,
                 std::ostream& out) {
-    init(record);
-    if (read(record) == 1) return;
-    out << "  (the stored " << what << " were missing or damaged: factory settings restored, as the filter does)\n";
-    regen(record);
+    qf_read_store(record, init, read, regen, [&](StoreRead) {
+        out << "  (the stored " << what << " were missing or damaged: factory settings restored, as the filter does)\n";
+    });
 }
 
 void print_lists(std::ostream& out) {
@@ -82,12 +83,10 @@ void print_lists(std::ostream& out) {
 
 void print_topics(std::ostream& out) {
     auto record = std::make_unique<TopicRecord>();
-    vtlist_init(record.get());
     out << "\nFilter topics:\n";
-    if (vtlist_read(record.get()) != 1) {
+    qf_read_store(record.get(), vtlist_init, vtlist_read, vtlist_regen, [&](StoreRead) {
         out << "  (the topic list could not be read: factory topics restored, as the filter does)\n";
-        vtlist_regen(record.get());
-    }
+    });
     const int n = clamp_count(record->count, VTLIST_ENTRIES);
     for (int i = 0; i < n; ++i) {
         const TopicEntry& topic = record->entries[i];
@@ -117,20 +116,14 @@ void print_ratings(std::ostream& out) {
         << rsac->sexLevel << ", violence " << rsac->violenceLevel << ", language " << rsac->languageLevel
         << ", nudity " << rsac->nudityLevel << "\n";
 
-    static const char* const kCategories[SAFESURF_CATEGORY_COUNT] = {
-        "SS~~000 Age Range",           "SS~~001 Profanity",
-        "SS~~002 Heterosexual Themes", "SS~~003 Homosexual Themes",
-        "SS~~004 Nudity",              "SS~~005 Violence",
-        "SS~~006 Sex, Violence and Profanity", "SS~~007 Intolerance",
-        "SS~~008 Glorifying Drug Use", "SS~~009 Other Adult Themes",
-        "SS~~00A Gambling",
-    };
     auto safeSurf = std::make_unique<SafeSurfSettings>();
     out << "\nSafeSurf ratings:\n";
     read_store(safeSurf.get(), vtssurf_init, vtssurf_read, vtssurf_regen, "SafeSurf settings", out);
     out << "  filtering " << (safeSurf->enabled ? "on" : "off") << "; highest SafeSurf level allowed (1-9):\n";
     for (int i = 0; i < SAFESURF_CATEGORY_COUNT; ++i)
-        out << "    " << std::left << std::setw(38) << kCategories[i] << std::right << safeSurf->levels[i] + 1 << "\n";
+        out << "    " << std::left << std::setw(38)
+            << std::string(kSafeSurfCategories[i].code) + " " + kSafeSurfCategories[i].title << std::right
+            << safeSurf->levels[i] + 1 << "\n";
 }
 
 void print_schedule(std::ostream& out) {
@@ -169,7 +162,7 @@ void machine_print_policy(std::ostream& out) {
     std::string dbdir;
     out << "Installation directory (DBDIR): " << (read_dbdir(dbdir) ? dbdir : std::string("(not set)")) << "\n";
     HKEY provider = nullptr;
-    bool filtering = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviderKey, 0, KEY_QUERY_VALUE, &provider) == ERROR_SUCCESS;
+    bool filtering = RegOpenKeyExA(HKEY_LOCAL_MACHINE, QF_PROVIDER_KEY, 0, KEY_QUERY_VALUE, &provider) == ERROR_SUCCESS;
     if (filtering) RegCloseKey(provider);
     out << "Filtering: " << (filtering ? "on (the layered provider is installed)" : "off") << "\n\n";
     print_lists(out);

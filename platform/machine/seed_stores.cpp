@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include <store_recovery.h>
+
 namespace qf {
 namespace {
 
@@ -17,9 +19,7 @@ template <class Record>
 bool complete_store(int (*init)(Record*), int (*read)(Record*), int (*regen)(Record*), const char* what,
                     std::string& error) {
     auto record = std::make_unique<Record>();
-    if (init) init(record.get());
-    if (read(record.get()) == 1) return true;
-    if (regen(record.get()) == 1) return true;
+    if (qf_read_store(record.get(), init, read, regen, [](StoreRead) {}) != StoreRead::RestoreFailed) return true;
     error = std::string("cannot write the factory ") + what;
     return false;
 }

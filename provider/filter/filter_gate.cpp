@@ -2,6 +2,8 @@
 // record that selects the later inspection of a connection.
 #include "filter.h"
 #include "filter_policy.h"
+#include "filter_ports.h"
+#include "filter_records.h"
 #include "filter_report.h"
 #include "filter_scan.h"
 #include "filter_target.h"
@@ -9,47 +11,30 @@
 namespace {
 
 struct ProtocolBlock {
-    INT FilterPolicy::*flag;
     const char* line;   // %s: the address text
     const char* alert;
 };
 
-const ProtocolBlock kFileTransfer = {&FilterPolicy::blockFileTransfer, "File tranfer (FTP) connection to %s.",
-                                     "Quillfence is configured to block file transfer (FTP)."};
-const ProtocolBlock kTelnet = {&FilterPolicy::blockTelnet, "Telnet connection to %s.",
-                               "Quillfence is configured to block Telnet."};
-const ProtocolBlock kMail = {&FilterPolicy::blockMail, "Electronic mail connection to %s.",
-                             "Quillfence is configured to block electronic mail (e-mail)."};
-const ProtocolBlock kWeb = {&FilterPolicy::blockWeb, "World Wide Web (HTTP) connection to %s.",
-                            "Quillfence is configured to block World Wide Web (HTTP)."};
-const ProtocolBlock kNews = {&FilterPolicy::blockNews, "News (NNTP) connection to %s.",
-                             "Quillfence is configured to block news (NNTP)."};
-const ProtocolBlock kSecure = {&FilterPolicy::blockSecure, "Secure Socket Layer (SSL) connection to %s.",
-                               "Quillfence is configured to block SSL (online shopping)."};
-const ProtocolBlock kChat = {&FilterPolicy::blockChat, "Chat (IRC) connection to %s.",
-                             "Quillfence is configured to block chat (IRC)."};
-
-const ProtocolBlock* protocol_of_port(WORD port) {
-    switch (port) {
-    case 21: return &kFileTransfer;
-    case 23: return &kTelnet;
-    case 25: case 110: case 143: return &kMail;
-    case 80: return &kWeb;
-    case 119: return &kNews;
-    case 443: return &kSecure;
-    case 7000: return &kChat;
-    default: return (port >= 6660 && port <= 6670) ? &kChat : nullptr;
-    }
-}
+// The log line and alert of a refused connect, by FilterProtocol.
+const ProtocolBlock kProtocolBlocks[static_cast<int>(FilterProtocol::Count)] = {
+    {"File tranfer (FTP) connection to %s.", "Quillfence is configured to block file transfer (FTP)."},
+    {"Telnet connection to %s.", "Quillfence is configured to block Telnet."},
+    {"Electronic mail connection to %s.", "Quillfence is configured to block electronic mail (e-mail)."},
+    {"World Wide Web (HTTP) connection to %s.", "Quillfence is configured to block World Wide Web (HTTP)."},
+    {"News (NNTP) connection to %s.", "Quillfence is configured to block news (NNTP)."},
+    {"Secure Socket Layer (SSL) connection to %s.", "Quillfence is configured to block SSL (online shopping)."},
+    {"Chat (IRC) connection to %s.", "Quillfence is configured to block chat (IRC)."},
+};
 
 // 0 when the port falls under a blocked protocol (logged and alerted), else 1.
-int check_protocol(const FilterTarget& target) {
-    const ProtocolBlock* protocol = protocol_of_port(target.port);
-    if (!protocol || g_filterPolicy.*(protocol->flag) == 0) return 1;
+int check_protocol(const FilterPolicy& p, const FilterTarget& target) {
+    const FilterProtocol protocol = filter_port_rule(target.port).protocol;
+    if (!p.blocks(protocol)) return 1;
+    const ProtocolBlock& block = kProtocolBlocks[static_cast<int>(protocol)];
     char text[FILTER_ADDRESS_TEXT_SIZE];
     filter_target_text(target, text);
-    filter_log(FILTER_KIND_DENY, target.port, protocol->line, text);
-    filter_alert(FILTER_CAPTION, protocol->alert);
+    filter_log(FILTER_KIND_DENY, target.port, block.line, text);
+    filter_alert(FILTER_CAPTION, block.alert);
     return 0;
 }
 
@@ -69,8 +54,7 @@ int check_known_address(const FilterTarget& target, const AddressRecord& address
 
 // A new address: the first site list that holds its text decides, and the address gets its
 // record.
-int check_new_address(const FilterTarget& target) {
-    FilterPolicy& p = g_filterPolicy;
+int check_new_address(const FilterPolicy& p, const FilterTarget& target) {
     const struct {
         const TermSlot* table;
         INT count;
@@ -91,11 +75,11 @@ int check_new_address(const FilterTarget& target) {
     filter_target_text(target, text);
     for (const auto& list : lists) {
         if (!filter_name_in(text, list.table, list.count)) continue;
-        addrrec_add(p.addresses, &p.addressCount, target.address, list.status, "", list.cleaning);
+        filter_add_address(target.address, list.status, "", list.cleaning);
         filter_log(list.kind, target.port, list.line, text);
         return list.verdict;
     }
-    addrrec_add(p.addresses, &p.addressCount, target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_NO);
+    filter_add_address(target.address, ADDRESS_STATUS_INSPECT, "", ADDRESS_CLEAN_NO);
     return 1;
 }
 
@@ -104,35 +88,37 @@ int check_new_address(const FilterTarget& target) {
 int filter_check_connect(SOCKET socket, const struct sockaddr* target) {
     (void)socket;
     filter_load_policy();
-    FilterPolicy& p = g_filterPolicy;
+    const FilterPolicy& p = filter_policy();
     const FilterTarget t = filter_read_target(target);
-    if (!check_protocol(t)) return 0;
+    if (!check_protocol(p, t)) return 0;
     // Only IPv4 addresses are kept in the address table.
     if (!t.ipv4()) return 1;
-    AddressRecord* address = nullptr;
-    if (addrrec_retrieve(p.addresses, p.addressCount, t.address, &address) == 1)
-        return check_known_address(t, *address);
-    return check_new_address(t);
+    {
+        const HeldAddress address(t.address);
+        if (address) return check_known_address(t, *address);
+    }
+    return check_new_address(p, t);
 }
 
 int filter_check_time(void) {
     filter_load_policy();
-    FilterPolicy& p = g_filterPolicy;
+    const FilterPolicy& p = filter_policy();
+    std::atomic<int>& warningShown = filter_records().timeWarningShown;
     if (p.accessTimes.enabled == 0) return 1;
     switch (vtperiod_validate_currenttime(&p.accessTimes)) {
     case 0:
-        p.timeWarningShown.store(0);
+        warningShown.store(0);
         filter_log(FILTER_KIND_DENY, 0, "Blocked access as per time management configuration.");
         filter_alert(FILTER_TIME_CAPTION,
                      "You are not allowed to use the network at this time.\nPlease try again during the time "
                      "allocated to you.");
         return 0;
     case 1:
-        p.timeWarningShown.store(0);
+        warningShown.store(0);
         return 1;
     case 2:
         // Once until the allowance next reports 0 or 1, however many threads connect at once.
-        if (p.timeWarningShown.exchange(1) == 0)
+        if (warningShown.exchange(1) == 0)
             filter_alert(FILTER_TIME_CAPTION,
                          "Your time is almost up.\nPlease complete what you are currently busy with.");
         return 1;
@@ -143,26 +129,22 @@ int filter_check_time(void) {
 
 int filter_register_socket(SOCKET socket, const struct sockaddr* target) {
     filter_load_policy();
-    FilterPolicy& p = g_filterPolicy;
     const FilterTarget t = filter_read_target(target);
     // A reconnect replaces whatever the socket was inspected as before, also when the new target
     // is not inspected at all.
-    sockrec_delete(p.sockets, &p.socketCount, socket);
+    filter_delete_socket(socket);
     if (!t.ipv4()) return 1;
-    AddressRecord* address = nullptr;
-    if (addrrec_retrieve(p.addresses, p.addressCount, t.address, &address) == 1 &&
-        address->status == ADDRESS_STATUS_UNCHANGED)
-        return 1;
-    // Secure connections are never inspected.
-    if (t.port == 443) return 1;
-    // Mail text is inspected only between "DATA" and its end mark (25), or after "RETR" (110).
-    const WORD transfer = (t.port == 25 || t.port == 110) ? 0 : 1;
-    sockrec_add(p.sockets, &p.socketCount, socket, t.port, t.address, transfer, 0, 0, 0, 0, 0);
+    {
+        const HeldAddress address(t.address);
+        if (address && address->status == ADDRESS_STATUS_UNCHANGED) return 1;
+    }
+    const FilterPortRule& rule = filter_port_rule(t.port);
+    if (rule.inspection == FilterInspection::Never) return 1;
+    filter_add_socket(socket, t.port, t.address, rule.transferAtConnect);
     return 1;
 }
 
 void filter_forget_socket(SOCKET socket) {
     filter_load_policy();
-    FilterPolicy& p = g_filterPolicy;
-    sockrec_delete(p.sockets, &p.socketCount, socket);
+    filter_delete_socket(socket);
 }

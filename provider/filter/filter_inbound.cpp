@@ -3,6 +3,8 @@
 // connected sockets are recorded.
 #include "filter.h"
 #include "filter_policy.h"
+#include "filter_ports.h"
+#include "filter_records.h"
 #include "filter_report.h"
 #include "filter_scan.h"
 
@@ -12,12 +14,12 @@
 
 namespace {
 
-const WORD kWebPort = 80;
+const WORD kWebPort = FILTER_PORT_HTTP;
 
 enum class Reason { None, Rsac, SafeSurf, Content };
 
-Reason judge_content(SocketRecord* record, const char* data, DWORD length) {
-    const FilterPolicy& p = g_filterPolicy;
+Reason judge_content(const FilterPolicy& p, SocketRecord* record, const char* data, DWORD length,
+                     DWORD* violations) {
     const RsacSettings& r = p.rsac;
     if (r.enabled != 0 &&
         vtpics_rsac_validate(data, length, r.sexLevel, r.violenceLevel, r.nudityLevel, r.languageLevel) ==
@@ -28,14 +30,13 @@ Reason judge_content(SocketRecord* record, const char* data, DWORD length) {
         vtpics_safesurf_validate(data, length, l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7], l[8], l[9], l[10]) ==
             PICS_RATED_ABOVE)
         return Reason::SafeSurf;
-    filter_scan(data, length, kWebPort, 1, &record->violationCount);
-    return record->violationCount == 0 ? Reason::None : Reason::Content;
+    *violations = filter_scan_socket(record, data, length, kWebPort, 1);
+    return *violations == 0 ? Reason::None : Reason::Content;
 }
 
-int inspect_web_content(SocketRecord* record, char* data, DWORD length) {
-    FilterPolicy& p = g_filterPolicy;
-    AddressRecord* address = nullptr;
-    if (addrrec_retrieve(p.addresses, p.addressCount, record->address, &address) != 1) return 1;
+int inspect_web_content(const FilterPolicy& p, SocketRecord* record, char* data, DWORD length) {
+    const HeldAddress address(record->address);
+    if (!address) return 1;
 
     // Content from a cleaning site is cleaned, never judged.
     if (address->cleaningFlag == ADDRESS_CLEAN_ALWAYS) {
@@ -44,11 +45,12 @@ int inspect_web_content(SocketRecord* record, char* data, DWORD length) {
                           &s[3], &s[4]);
         return 1;
     }
-    if (record->blockedFlag == 1) {
+    if (filter_is_blocked(record)) {
         filter_blank(data, length);
         return 0;
     }
-    const Reason reason = judge_content(record, data, length);
+    DWORD violations = 0;
+    const Reason reason = judge_content(p, record, data, length, &violations);
     if (reason == Reason::None) return 1;
 
     filter_block_socket(record, data, length);
@@ -66,7 +68,7 @@ int inspect_web_content(SocketRecord* record, char* data, DWORD length) {
                      "SafeSurf rating indicates undesirable content.\nQuillfence has blocked your access to this site.");
         break;
     default:
-        filter_log_violations(kWebPort, address->hostName, addressText, record->violationCount);
+        filter_log_violations(kWebPort, address->hostName, addressText, violations);
         filter_alert(FILTER_CAPTION, FILTER_ALERT_CONTENT);
         break;
     }
@@ -77,23 +79,24 @@ int inspect_web_content(SocketRecord* record, char* data, DWORD length) {
 
 int filter_inspect_recv(SOCKET socket, char* data, DWORD length) {
     if (!filter_policy_ready() || !data || length == 0) return 1;
-    FilterPolicy& p = g_filterPolicy;
-    SocketRecord* record = nullptr;
-    if (sockrec_retrieve(p.sockets, p.socketCount, socket, &record) != 1) return 1;
+    const FilterPolicy& p = filter_policy();
+    const HeldSocket record(socket);
+    if (!record) return 1;
 
-    switch (record->port) {
-    case kWebPort:
-        return inspect_web_content(record, data, length);
-    case 25:
+    const WORD port = filter_port(record.get());
+    switch (filter_port_rule(port).inspection) {
+    case FilterInspection::Web:
+        return inspect_web_content(p, record.get(), data, length);
+    case FilterInspection::MailSubmission:
         return 1;
-    case 53:
+    case FilterInspection::NameQueries:
         filter_record_site_answer(data, length);
         return 1;
-    case 110:
-        if (record->transferFlag == 1) filter_scan(data, length, 110, 0, &record->violationCount);
+    case FilterInspection::MailRetrieval:
+        if (filter_transfer(record.get()) == FILTER_TRANSFER_ON) filter_scan_socket(record.get(), data, length, port, 0);
         return 1;
     default:
-        filter_scan(data, length, record->port, 0, &record->violationCount);
+        filter_scan_socket(record.get(), data, length, port, 0);
         return 1;
     }
 }

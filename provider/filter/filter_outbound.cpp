@@ -2,30 +2,26 @@
 // the inspection of mail text on and off, DNS queries on connected sockets are checked.
 #include "filter.h"
 #include "filter_policy.h"
+#include "filter_ports.h"
+#include "filter_records.h"
 #include "filter_report.h"
 #include "filter_scan.h"
 
 #include <string.h>
 
+#include <asciicase.h>
+
 namespace {
 
-const WORD kWebPort = 80;
+const WORD kWebPort = FILTER_PORT_HTTP;
+// The port that the data of other protocols is scanned with on its way out.
+const WORD kOtherScanPort = FILTER_PORT_NNTP;
 // Most characters of a request target that a "FETCH" line shows.
 const size_t kTargetMax = 80;
 
 bool begins_with(const char* data, size_t length, const char* prefix) {
     size_t n = strlen(prefix);
     return length >= n && memcmp(data, prefix, n) == 0;
-}
-
-bool equal_nocase(const char* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 bool contains(const char* data, size_t length, const char* needle) {
@@ -36,11 +32,11 @@ bool contains(const char* data, size_t length, const char* needle) {
 }
 
 // A first line that begins with "POST" or "GET" and names "HTTP" is a web request, whatever
-// the port.
+// the port. A send without a carriage return is one line: a request line cut before its end
+// still makes the connection web traffic.
 bool is_web_request(const char* data, DWORD length) {
     const void* cr = memchr(data, '\r', length);
-    if (!cr) return false;
-    size_t line = static_cast<const char*>(cr) - data;
+    const size_t line = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data) : length;
     return (begins_with(data, line, "POST") || begins_with(data, line, "GET")) && contains(data, line, "HTTP");
 }
 
@@ -54,7 +50,7 @@ void find_host(const char* data, DWORD length, char* host, size_t hostSize) {
         if (!h) return;
         at = static_cast<const char*>(h) - data;
         if (length - at < nameLength) return;
-        if (equal_nocase(data + at, "Host:", nameLength)) {
+        if (qf_ascii_equal_nocase(data + at, "Host:", nameLength)) {
             const size_t start = at + nameLength + 1;
             const void* cr = memchr(data + at + nameLength, '\r', length - at - nameLength);
             if (!cr) return;
@@ -98,8 +94,7 @@ enum class Decision { Deny, Inspect, Pass };
 
 // The first request with a Host header names the address; the lists judge the name, a later
 // match overriding an earlier one.
-Decision judge_host(AddressRecord& address, const char* host, const char* addressText) {
-    const FilterPolicy& p = g_filterPolicy;
+Decision judge_host(const FilterPolicy& p, AddressRecord& address, const char* host, const char* addressText) {
     Decision decision = Decision::Inspect;
     store_host_name(address, host);
     if (filter_name_in(host, p.words, p.wordCount)) decision = Decision::Deny;
@@ -121,10 +116,9 @@ Decision judge_host(AddressRecord& address, const char* host, const char* addres
     return decision;
 }
 
-int inspect_web_request(SocketRecord* record, char* data, DWORD length) {
-    FilterPolicy& p = g_filterPolicy;
-    AddressRecord* address = nullptr;
-    if (addrrec_retrieve(p.addresses, p.addressCount, record->address, &address) != 1) return 1;
+int inspect_web_request(const FilterPolicy& p, SocketRecord* record, char* data, DWORD length) {
+    const HeldAddress address(record->address);
+    if (!address) return 1;
 
     char addressText[FILTER_ADDRESS_TEXT_SIZE];
     filter_address_text(address->address, addressText);
@@ -132,12 +126,12 @@ int inspect_web_request(SocketRecord* record, char* data, DWORD length) {
     if (address->hostName[0] == 0) {
         char host[FILTER_TEXT_SIZE] = {};
         find_host(data, length, host, sizeof host);
-        if (host[0]) decision = judge_host(*address, host, addressText);
+        if (host[0]) decision = judge_host(p, *address, host, addressText);
     }
 
     if (decision == Decision::Deny) {
         filter_blank(data, length);
-        sockrec_blacklist(p.sockets, p.socketCount, record->socket);
+        filter_blacklist_socket(record->socket);
         address->status = ADDRESS_STATUS_DISALLOWED;
         filter_log_site(FILTER_KIND_DENY, kWebPort, address->hostName, addressText, "disallowed content encountered.");
         return 0;
@@ -145,7 +139,7 @@ int inspect_web_request(SocketRecord* record, char* data, DWORD length) {
     if (decision == Decision::Pass) {
         filter_log_site(FILTER_KIND_ALLOW, kWebPort, address->hostName, addressText, "allow list - leave unchanged.");
         // Nothing more on this socket is inspected.
-        sockrec_delete(p.sockets, &p.socketCount, record->socket);
+        filter_delete_socket(record->socket);
         return 1;
     }
 
@@ -154,17 +148,17 @@ int inspect_web_request(SocketRecord* record, char* data, DWORD length) {
     filter_log(FILTER_KIND_FETCH, kWebPort, "http://%s%s", address->hostName[0] ? address->hostName : addressText,
                target);
     if (address->cleaningFlag == ADDRESS_CLEAN_ALWAYS) {
-        filter_scan(data, length, kWebPort, 0, &record->violationCount);
+        filter_scan_socket(record, data, length, kWebPort, 0);
         return 1;
     }
-    if (record->blockedFlag == 1) {
+    if (filter_is_blocked(record)) {
         filter_blank(data, length);
         return 0;
     }
-    filter_scan(data, length, kWebPort, 0, &record->violationCount);
-    if (record->violationCount == 0) return 1;
+    const DWORD violations = filter_scan_socket(record, data, length, kWebPort, 0);
+    if (violations == 0) return 1;
     filter_block_socket(record, data, length);
-    filter_log_violations(kWebPort, address->hostName, addressText, record->violationCount);
+    filter_log_violations(kWebPort, address->hostName, addressText, violations);
     filter_alert(FILTER_CAPTION, FILTER_ALERT_CONTENT);
     return 0;
 }
@@ -173,34 +167,36 @@ int inspect_web_request(SocketRecord* record, char* data, DWORD length) {
 
 int filter_inspect_send(SOCKET socket, char* data, DWORD length) {
     if (!filter_policy_ready() || !data || length == 0) return 1;
-    FilterPolicy& p = g_filterPolicy;
-    SocketRecord* record = nullptr;
-    if (sockrec_retrieve(p.sockets, p.socketCount, socket, &record) != 1) return 1;
+    const FilterPolicy& p = filter_policy();
+    const HeldSocket record(socket);
+    if (!record) return 1;
 
-    if (record->port != kWebPort && length >= 8 && is_web_request(data, length)) record->port = kWebPort;
+    if (filter_port(record.get()) != kWebPort && length >= 8 && is_web_request(data, length))
+        filter_set_port(record.get(), kWebPort);
 
-    switch (record->port) {
-    case kWebPort:
-        return inspect_web_request(record, data, length);
-    case 25:
+    const WORD port = filter_port(record.get());
+    switch (filter_port_rule(port).inspection) {
+    case FilterInspection::Web:
+        return inspect_web_request(p, record.get(), data, length);
+    case FilterInspection::MailSubmission:
         // Mail text runs from "DATA" to the end mark.
         if (begins_with(data, length, "DATA"))
-            record->transferFlag = 1;
+            filter_set_transfer(record.get(), FILTER_TRANSFER_ON);
         else if (begins_with(data, length, "\r\n.") || begins_with(data, length, ".\r\n"))
-            record->transferFlag = 0;
-        if (record->transferFlag == 1) filter_scan(data, length, 25, 0, &record->violationCount);
+            filter_set_transfer(record.get(), FILTER_TRANSFER_OFF);
+        if (filter_transfer(record.get()) == FILTER_TRANSFER_ON) filter_scan_socket(record.get(), data, length, port, 0);
         return 1;
-    case 53:
+    case FilterInspection::NameQueries:
         filter_check_site_query(data, length);
         return 1;
-    case 110:
+    case FilterInspection::MailRetrieval:
         // Retrieved mail is inspected after "RETR" only.
-        record->transferFlag = begins_with(data, length, "RETR") ? 1 : 0;
+        filter_set_transfer(record.get(), begins_with(data, length, "RETR") ? FILTER_TRANSFER_ON : FILTER_TRANSFER_OFF);
         return 1;
-    case 443:
+    case FilterInspection::Never:
         return 1;
     default:
-        filter_scan(data, length, 119, 0, &record->violationCount);
+        filter_scan_socket(record.get(), data, length, kOtherScanPort, 0);
         return 1;
     }
 }

@@ -1,10 +1,12 @@
 // filter_load_policy: the one-time load of the lists, the record tables and the settings.
 #include "filter.h"
 #include "filter_policy.h"
+#include "filter_records.h"
 #include "filter_report.h"
 
-#include <addrrec.h>
-#include <sockrec.h>
+#include <atomic>
+
+#include <store_recovery.h>
 #include <termscan.h>
 #include <vtfw.h>
 #include <vtlogger.h>
@@ -13,9 +15,18 @@
 #include <vtssurf.h>
 #include <vttray.h>
 
-FilterPolicy g_filterPolicy;
-
 namespace {
+
+FilterPolicy g_policy;
+// 1 once the load has finished, for good.
+std::atomic<int> g_loaded{0};
+
+// A store that cannot be read gets its factory settings and a "WARNING" line.
+template <class Record>
+void read_store(Record& record, int (*init)(Record*), int (*read)(Record*), int (*regen)(Record*),
+                const char* tamperText) {
+    qf_read_store(&record, init, read, regen, [&](StoreRead) { filter_log(FILTER_KIND_WARNING, 0, "%s", tamperText); });
+}
 
 void load_lists(FilterPolicy& p) {
     p.wordCount = p.topicCount = p.phraseCount = 0;
@@ -26,12 +37,8 @@ void load_lists(FilterPolicy& p) {
 }
 
 void load_rsac(RsacSettings& r) {
-    vtrsac_init(&r);
-    if (vtrsac_read(&r) == 0) {
-        vtrsac_regen(&r);
-        filter_log(FILTER_KIND_WARNING, 0,
-                   "Your RSACi settings have been tampered with. The default factory settings will be used.");
-    }
+    read_store(r, vtrsac_init, vtrsac_read, vtrsac_regen,
+               "Your RSACi settings have been tampered with. The default factory settings will be used.");
     if (r.enabled == 1)
         filter_log(FILTER_KIND_NONE, 0, "RSACi: S [%d]  V [%d]  N [%d]  L [%d]", r.sexLevel, r.violenceLevel,
                    r.nudityLevel, r.languageLevel);
@@ -40,12 +47,8 @@ void load_rsac(RsacSettings& r) {
 }
 
 void load_safesurf(SafeSurfSettings& s) {
-    vtssurf_init(&s);
-    if (vtssurf_read(&s) == 0) {
-        vtssurf_regen(&s);
-        filter_log(FILTER_KIND_WARNING, 0,
-                   "Your SafeSurf settings have been tampered with. The default factory settings will be used.");
-    }
+    read_store(s, vtssurf_init, vtssurf_read, vtssurf_regen,
+               "Your SafeSurf settings have been tampered with. The default factory settings will be used.");
     if (s.enabled != 0) {
         const INT* l = s.levels;
         filter_log(FILTER_KIND_NONE, 0,
@@ -57,47 +60,27 @@ void load_safesurf(SafeSurfSettings& s) {
     }
 }
 
-void set_block_flag(FilterPolicy& p, INT port) {
-    switch (port) {
-    case 21: p.blockFileTransfer = 1; break;
-    case 23: p.blockTelnet = 1; break;
-    case 25: p.blockMail = 1; break;
-    case 80: p.blockWeb = 1; break;
-    case 119: p.blockNews = 1; break;
-    case 443: p.blockSecure = 1; break;
-    case 6667: p.blockChat = 1; break;
-    default: break;  // logged as a rule, blocks nothing
-    }
-}
-
 void load_protocols(FilterPolicy& p) {
     ProtocolRuleTable& t = p.protocols;
-    p.blockFileTransfer = p.blockTelnet = p.blockMail = p.blockWeb = 0;
-    p.blockNews = p.blockSecure = p.blockChat = 0;
-    vtfw_init(&t);
-    if (vtfw_read(&t) == 0) {
-        vtfw_regen(&t);
-        filter_log(FILTER_KIND_WARNING, 0,
-                   "Your disallowed protocol settings have been tampered with. The default factory settings will "
-                   "be used.");
-    }
+    for (INT& flag : p.blocked) flag = 0;
+    read_store(t, vtfw_init, vtfw_read, vtfw_regen,
+               "Your disallowed protocol settings have been tampered with. The default factory settings will be "
+               "used.");
     // A count outside the table is never followed past its 20 entries.
     INT count = t.count < 0 ? 0 : (t.count > PROTOCOL_RULE_CAPACITY ? PROTOCOL_RULE_CAPACITY : t.count);
     for (INT i = 0; i < count; ++i) {
         ProtocolRule& rule = t.rules[i];
         if (rule.blocked == 0) continue;
         filter_log(FILTER_KIND_NONE, 0, "Firewall Rule: BLOCK  -  %.*s", PROTOCOL_NAME_SIZE, rule.name);
-        set_block_flag(p, rule.port);
+        // A rule for a port the filter does not know is logged and blocks nothing.
+        const FilterProtocol protocol = filter_rule_protocol(rule.port);
+        if (protocol != FilterProtocol::None) p.blocked[static_cast<int>(protocol)] = 1;
     }
 }
 
 void load_access_times(AccessTimeTable& a) {
-    vtperiod_init(&a);
-    if (vtperiod_read(&a) == 0) {
-        vtperiod_regen(&a);
-        filter_log(FILTER_KIND_WARNING, 0,
-                   "Your time settings have been tampered with. The default factory settings will be used.");
-    }
+    read_store(a, vtperiod_init, vtperiod_read, vtperiod_regen,
+               "Your time settings have been tampered with. The default factory settings will be used.");
     if (a.enabled != 0)
         filter_log(FILTER_KIND_NONE, 0, "Time management active - warning period set at %d minutes",
                    a.warningMinutes);
@@ -107,25 +90,25 @@ void load_access_times(AccessTimeTable& a) {
 
 }  // namespace
 
+const FilterPolicy& filter_policy() { return g_policy; }
+
+bool filter_policy_ready() { return g_loaded.load(std::memory_order_acquire) != 0; }
+
 void filter_load_policy(void) {
-    FilterPolicy& p = g_filterPolicy;
     if (filter_policy_ready()) return;
 
     EnterCriticalSection(vtlsp_startup_lock());
     if (!filter_policy_ready()) {
+        FilterPolicy& p = g_policy;
         load_lists(p);
-        sockrec_init();
-        p.socketCount = 0;
-        addrrec_init();
-        p.addressCount = 0;
+        filter_reset_records();
         VTLogger_Init();
         VTTrayLoad();
         load_rsac(p.rsac);
         load_safesurf(p.safeSurf);
         load_protocols(p);
         load_access_times(p.accessTimes);
-        p.timeWarningShown.store(0);
-        p.loaded.store(1, std::memory_order_release);
+        g_loaded.store(1, std::memory_order_release);
     }
     LeaveCriticalSection(vtlsp_startup_lock());
 }

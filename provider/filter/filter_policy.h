@@ -1,20 +1,19 @@
-// The filter's process-wide state: built once by filter_load_policy, read by every hook.
+// The filter's read-only policy: built once by filter_load_policy, then only read by the hooks.
+// The record tables that the hooks change are a separate object (filter_records.h).
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
-
-#include <addrrec.h>
-#include <sockrec.h>
 #include <termscan.h>
 #include <vtfw.h>
 #include <vtperiod.h>
 #include <vtrsac.h>
 #include <vtssurf.h>
 
+#include "filter_ports.h"
+
 struct FilterPolicy {
-    // Lists, filled at load and only read afterwards.
+    // Lists.
     TermSlot words[TERMSCAN_WORD_CAPACITY];
     INT wordCount;
     TermSlot topics[TERMSCAN_TOPIC_CAPACITY];
@@ -28,34 +27,22 @@ struct FilterPolicy {
     TermSlot cleaningSites[TERMSCAN_SITE_CAPACITY];
     INT cleaningSiteCount;
 
-    // Settings records, read at load.
+    // Settings records.
     RsacSettings rsac;
     SafeSurfSettings safeSurf;
     ProtocolRuleTable protocols;
     AccessTimeTable accessTimes;
 
-    // Protocol block flags derived from the protocol rules.
-    INT blockFileTransfer;
-    INT blockTelnet;
-    INT blockMail;
-    INT blockWeb;
-    INT blockNews;
-    INT blockSecure;
-    INT blockChat;
+    // Protocol block flags derived from the protocol rules, one per FilterProtocol.
+    INT blocked[static_cast<int>(FilterProtocol::Count)];
 
-    // Record tables: changed by the hooks; the record libraries are safe for concurrent use.
-    SocketRecord sockets[SOCKREC_CAPACITY];
-    INT socketCount;
-    AddressRecord addresses[ADDRREC_CAPACITY];
-    INT addressCount;
-
-    // The almost-up alert has been shown since the allowance last reported 0 or 1.
-    std::atomic<int> timeWarningShown;
-    // 1 once the load has finished, for good.
-    std::atomic<int> loaded;
+    bool blocks(FilterProtocol protocol) const {
+        return protocol != FilterProtocol::None && blocked[static_cast<int>(protocol)] != 0;
+    }
 };
 
-extern FilterPolicy g_filterPolicy;
+// The loaded policy. Only filter_load_policy writes it; the hooks see it read-only.
+const FilterPolicy& filter_policy();
 
 // True once the policy is loaded; the plain send and receive hooks pass data until then.
-inline bool filter_policy_ready() { return g_filterPolicy.loaded.load(std::memory_order_acquire) != 0; }
+bool filter_policy_ready();

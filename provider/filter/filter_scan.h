@@ -6,9 +6,13 @@
 #include <sockrec.h>
 #include <termscan.h>
 
-// Adds the disallowed phrases, topic words and disallowed words found in the data to *counter.
-// contentFlag is 1 for inbound web content only.
-void filter_scan(const char* data, DWORD length, WORD port, int contentFlag, DWORD* counter);
+// The disallowed phrases, topic words and disallowed words found in the data (contentFlag is 1
+// for inbound web content only).
+DWORD filter_scan(const char* data, DWORD length, WORD port, int contentFlag);
+
+// Scans the data and adds what it finds to the socket's violation counter in one atomic step
+// (a send and a receive on the socket may scan at once); returns the counter afterwards.
+DWORD filter_scan_socket(SocketRecord* record, const char* data, DWORD length, WORD port, int contentFlag);
 
 // The name or address text is contained in an entry of a site or word table (2001 from the
 // list matcher).
@@ -21,4 +25,4 @@ DWORD filter_topic_hits_in_name(const char* name, WORD port);
 void filter_blank(char* data, DWORD length);
 
 // Blanks the data, blocks the socket for good and marks its address as disallowed.
-void filter_block_socket(SocketRecord* record, char* data, DWORD length);
+void filter_block_socket(const SocketRecord* record, char* data, DWORD length);

@@ -2,6 +2,8 @@
 // the address table which addresses belong to which name; and the two datagram hooks.
 #include "filter.h"
 #include "filter_policy.h"
+#include "filter_ports.h"
+#include "filter_records.h"
 #include "filter_report.h"
 #include "filter_scan.h"
 #include "filter_target.h"
@@ -10,34 +12,27 @@
 
 namespace {
 
-const WORD kDnsPort = 53;
+const WORD kDnsPort = FILTER_PORT_DNS;
 
-// The transfer flag of a port-53 record made by a datagram send: it lasts for one query and its
-// answer. A record made by a connect keeps 1 and lives until the socket is closed.
-const WORD kDnsExchange = 2;
-
-bool is_violation(const char* name) {
-    const FilterPolicy& p = g_filterPolicy;
+bool is_violation(const FilterPolicy& p, const char* name) {
     return filter_name_in(name, p.disallowedSites, p.disallowedSiteCount) ||
            filter_name_in(name, p.words, p.wordCount) || filter_topic_hits_in_name(name, kDnsPort) > 0;
 }
 
-void scan_datagram(const char* data, DWORD length, WORD port) {
-    DWORD counter = 0;
-    filter_scan(data, length, port, 0, &counter);
-}
+// The counter is not used: a datagram always goes on.
+void scan_datagram(const char* data, DWORD length, WORD port) { filter_scan(data, length, port, 0); }
 
 }  // namespace
 
 void filter_check_site_query(char* message, DWORD length) {
     filter_load_policy();
     if (!message) return;
-    const FilterPolicy& p = g_filterPolicy;
+    const FilterPolicy& p = filter_policy();
     char name[VTDNS_NAME_SIZE] = {};
     vtdns_query_retrieve_name(message, length, name);
     name[VTDNS_NAME_SIZE - 1] = 0;
     if (filter_name_in(name, p.unchangedSites, p.unchangedSiteCount)) return;
-    if (!is_violation(name)) return;
+    if (!is_violation(p, name)) return;
     filter_log(FILTER_KIND_BLOCK, kDnsPort, "Violation in site name (%s)", name);
     filter_alert(FILTER_CAPTION,
                  "A violation has occured in the site name you requested.\nQuillfence has blocked your access to "
@@ -48,7 +43,7 @@ void filter_check_site_query(char* message, DWORD length) {
 void filter_record_site_answer(const char* message, DWORD length) {
     filter_load_policy();
     if (!message) return;
-    FilterPolicy& p = g_filterPolicy;
+    const FilterPolicy& p = filter_policy();
     char name[VTDNS_NAME_SIZE] = {};
     INT count = 0;
     DWORD addresses[VTDNS_MAX_ADDRESSES] = {};
@@ -66,32 +61,33 @@ void filter_record_site_answer(const char* message, DWORD length) {
         status = ADDRESS_STATUS_DISALLOWED;
     // The answer replaces whatever was known of each address, also a block for content.
     for (INT i = 0; i < count; ++i) {
-        addrrec_delete(p.addresses, &p.addressCount, addresses[i]);
-        addrrec_add(p.addresses, &p.addressCount, addresses[i], status, name, cleaning);
+        filter_delete_address(addresses[i]);
+        filter_add_address(addresses[i], status, name, cleaning);
     }
 }
 
 void filter_inspect_sendto(SOCKET socket, char* data, DWORD length, const struct sockaddr* destination) {
     if (!data || length == 0) return;
     filter_load_policy();
-    FilterPolicy& p = g_filterPolicy;
-    SocketRecord* record = nullptr;
-    const bool hasRecord = sockrec_retrieve(p.sockets, p.socketCount, socket, &record) == 1;
-
-    // Without a destination the datagram goes where the socket is connected to.
+    bool renew = true;
     const FilterTarget t = filter_read_target(destination);
     WORD port = t.port;
-    if (!destination && hasRecord) port = record->port;
-
+    {
+        const HeldSocket record(socket);
+        // Without a destination the datagram goes where the socket is connected to.
+        if (!destination && record) port = filter_port(record.get());
+        // A socket connected to the name server keeps its record; any other gets one for this
+        // exchange.
+        renew = !record || filter_port(record.get()) != kDnsPort ||
+                filter_transfer(record.get()) == FILTER_TRANSFER_DNS_EXCHANGE;
+    }
     if (port != kDnsPort) {
         scan_datagram(data, length, port);
         return;
     }
-    // A socket connected to the name server keeps its record; any other gets one for this
-    // exchange.
-    if (!hasRecord || record->port != kDnsPort || record->transferFlag == kDnsExchange) {
-        sockrec_delete(p.sockets, &p.socketCount, socket);
-        sockrec_add(p.sockets, &p.socketCount, socket, kDnsPort, t.address, kDnsExchange, 0, 0, 0, 0, 0);
+    if (renew) {
+        filter_delete_socket(socket);
+        filter_add_socket(socket, kDnsPort, t.address, FILTER_TRANSFER_DNS_EXCHANGE);
     }
     filter_check_site_query(data, length);
 }
@@ -100,17 +96,21 @@ void filter_inspect_recvfrom(SOCKET socket, char* data, DWORD length, const stru
     (void)source;
     if (!data || length == 0) return;
     filter_load_policy();
-    FilterPolicy& p = g_filterPolicy;
-    SocketRecord* record = nullptr;
-    if (sockrec_retrieve(p.sockets, p.socketCount, socket, &record) != 1) {
-        scan_datagram(data, length, 0);
+    WORD port = 0;
+    bool exchangeOver = false;
+    {
+        const HeldSocket record(socket);
+        if (!record) {
+            scan_datagram(data, length, 0);
+            return;
+        }
+        port = filter_port(record.get());
+        exchangeOver = filter_transfer(record.get()) == FILTER_TRANSFER_DNS_EXCHANGE;
+    }
+    if (port != kDnsPort) {
+        scan_datagram(data, length, port);
         return;
     }
-    if (record->port != kDnsPort) {
-        scan_datagram(data, length, record->port);
-        return;
-    }
-    const bool exchangeOver = record->transferFlag == kDnsExchange;
     filter_record_site_answer(data, length);
-    if (exchangeOver) sockrec_delete(p.sockets, &p.socketCount, socket);
+    if (exchangeOver) filter_delete_socket(socket);
 }

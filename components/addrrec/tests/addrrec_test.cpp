@@ -123,32 +123,95 @@ TEST_F(Addrrec, FullTableReusesFreedSlotsFirstThenReplacesTheOldest) {
     EXPECT_EQ(t.add(0x10001), 0) << "an address with a record keeps it";
 }
 
+// Random adds, deletes and look-ups against a model of the slots, over more addresses than the
+// table holds and with more adds than deletes, so the table fills up and stays full for long
+// stretches: a new address then takes a free slot (the lowest) when there is one, else the slot
+// given up in turn, whose address is forgotten.
 TEST_F(Addrrec, RandomOperationsMatchAModel) {
     std::mt19937 random(4321);
-    std::map<DWORD, AddressRecord*> model;
-    for (int step = 0; step < 20000; ++step) {
+    constexpr DWORD kFree = 0xFFFFFFFFu;  // no address of the run (no multiple of the odd multiplier below 3500 is it)
+    std::vector<DWORD> model(ADDRREC_CAPACITY, kFree);  // slot -> address
+    std::map<DWORD, int> slotOf;
+    int nextReplaced = 0;
+    int replaced = 0;
+    for (int step = 0; step < 40000; ++step) {
         // Keys spread over the whole address range, with many repeats.
-        const DWORD address = static_cast<DWORD>(random() % 2500) * 0x9E3779B1u;
-        switch (random() % 3) {
-        case 0: {
-            const bool expected = model.count(address) == 0 && model.size() < ADDRREC_CAPACITY;
-            ASSERT_EQ(t.add(address), expected ? 1 : 0) << step;
-            if (expected) model[address] = t.get(address);
-            break;
+        const DWORD address = static_cast<DWORD>(random() % 3500) * 0x9E3779B1u;
+        const unsigned op = random() % 10;
+        if (op < 5) {
+            if (slotOf.count(address)) {
+                ASSERT_EQ(t.add(address), 0) << step;
+                continue;
+            }
+            int slot = -1;
+            for (int i = 0; i < ADDRREC_CAPACITY && slot < 0; ++i)
+                if (model[i] == kFree) slot = i;
+            if (slot < 0) {
+                slot = nextReplaced;
+                nextReplaced = (nextReplaced + 1) % ADDRREC_CAPACITY;
+                slotOf.erase(model[slot]);
+                ++replaced;
+            }
+            ASSERT_EQ(t.add(address), 1) << step;
+            model[slot] = address;
+            slotOf[address] = slot;
+            ASSERT_EQ(t.get(address), &t.slots[slot]) << step;
+        } else if (op < 7) {
+            auto it = slotOf.find(address);
+            ASSERT_EQ(t.remove(address), it != slotOf.end() ? 1 : 0) << step;
+            if (it != slotOf.end()) {
+                model[it->second] = kFree;
+                slotOf.erase(it);
+            }
+        } else {
+            auto it = slotOf.find(address);
+            ASSERT_EQ(t.get(address), it == slotOf.end() ? nullptr : &t.slots[it->second]) << step;
         }
-        case 1:
-            ASSERT_EQ(t.remove(address), model.erase(address) == 1 ? 1 : 0) << step;
-            break;
-        default: {
-            auto it = model.find(address);
-            ASSERT_EQ(t.get(address), it == model.end() ? nullptr : it->second) << step;
-        }
-        }
+        int top = ADDRREC_CAPACITY;
+        while (top > 0 && model[top - 1] == kFree) --top;
+        ASSERT_EQ(t.count, top) << step;
     }
-    for (const auto& entry : model) {
-        ASSERT_EQ(t.get(entry.first), entry.second);
-        ASSERT_LT(entry.second - t.slots.data(), t.count);
+    EXPECT_GT(replaced, 100) << "the run never kept the table full";
+}
+
+// A full table passes over held records when it gives up a slot, and a record deleted while
+// held keeps its slot until the hold ends.
+TEST_F(Addrrec, HeldRecordsAreNeverGivenUp) {
+    for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) ASSERT_EQ(t.add(a), 1) << a;
+    AddressRecord* oldest = nullptr;
+    ASSERT_EQ(addrrec_hold(t.table(), t.count, 1, &oldest), 1);
+    ASSERT_EQ(t.add(0x10001, ADDRESS_STATUS_DISALLOWED, "newcomer"), 1);
+    EXPECT_EQ(t.get(1), oldest) << "the held oldest record stays";
+    EXPECT_EQ(t.get(2), nullptr) << "the next oldest made room";
+    EXPECT_EQ(t.get(0x10001), &t.slots[1]);
+    EXPECT_EQ(oldest->address, 1u);
+
+    // A name answer replaces the held record (delete, then add): the new record goes elsewhere.
+    ASSERT_EQ(t.remove(1), 1);
+    ASSERT_EQ(t.add(1, ADDRESS_STATUS_UNCHANGED, "answer"), 1);
+    EXPECT_NE(t.get(1), oldest);
+    EXPECT_EQ(t.get(3), nullptr) << "the table was still full: the next in turn made room";
+    std::strcpy(oldest->hostName, "late");  // the holder finishes on its own record
+    EXPECT_STREQ(t.get(1)->hostName, "answer");
+    EXPECT_EQ(addrrec_release(t.table(), oldest), 1);
+    EXPECT_EQ(t.slots[0].status, 0xFFFF) << "the last release frees the slot";
+    ASSERT_EQ(t.add(0x10002), 1);
+    EXPECT_EQ(t.get(0x10002), &t.slots[0]);
+}
+
+// Every record held: a full table refuses a new address rather than give up a held one.
+TEST_F(Addrrec, AFullTableOfHeldRecordsRefusesANewAddress) {
+    std::vector<AddressRecord*> held;
+    for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) {
+        ASSERT_EQ(t.add(a), 1) << a;
+        AddressRecord* record = nullptr;
+        ASSERT_EQ(addrrec_hold(t.table(), t.count, a, &record), 1);
+        held.push_back(record);
     }
+    EXPECT_EQ(t.add(0x10001), 0);
+    for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) ASSERT_EQ(t.get(a), held[a - 1]);
+    for (AddressRecord* record : held) EXPECT_EQ(addrrec_release(t.table(), record), 1);
+    EXPECT_EQ(t.add(0x10001), 1);
 }
 
 // Name-answer threads replace records (delete, then add) of their own addresses while connect
@@ -190,6 +253,51 @@ TEST(AddrrecThreads, ReplacingSomeRecordsLeavesTheOthersInPlace) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_LE(t.count, kThreads * (kHeld + 16));
+}
+
+// A full table gives up slots in turn while connect threads hold records of addresses they look
+// up: a held record keeps its address for the whole hold; look-ups that race the replacements
+// find either the address's own record or none.
+TEST(AddrrecThreads, HeldRecordsOfAFullTableKeepTheirAddressWhileOthersAreReplaced) {
+    ASSERT_EQ(addrrec_init(), 1);
+    AddressTable t;
+    for (DWORD a = 1; a <= ADDRREC_CAPACITY; ++a) ASSERT_EQ(t.add(a), 1);
+    constexpr int kHookThreads = 4;
+    constexpr int kRounds = 20000;
+    constexpr DWORD kHot = 64;
+    std::atomic<bool> stop{false};
+    std::atomic<int> mismatches{0}, holds{0};
+    std::thread answers([&] {
+        for (DWORD round = 0; !stop.load() && round < 50 * kRounds; ++round) {
+            t.add(0x1000000 + round);                // a newcomer replaces the next record in turn
+            if (round % 4 == 0) t.add(1 + round % kHot);  // hot addresses come back when forgotten
+        }
+    });
+    std::vector<std::thread> hooks;
+    for (int id = 0; id < kHookThreads; ++id) {
+        hooks.emplace_back([&, id] {
+            for (int round = 0; round < kRounds; ++round) {
+                const DWORD address = 1 + (round * 7 + id) % kHot;
+                AddressRecord* record = nullptr;
+                if (addrrec_hold(t.table(), __atomic_load_n(&t.count, __ATOMIC_ACQUIRE), address, &record) != 1) {
+                    if (record != nullptr) ++mismatches;
+                    continue;
+                }
+                ++holds;
+                for (int look = 0; look < 4; ++look) {
+                    if (__atomic_load_n(&record->address, __ATOMIC_RELAXED) != address) ++mismatches;
+                    std::this_thread::yield();
+                }
+                addrrec_release(t.table(), record);
+            }
+        });
+    }
+    for (std::thread& hook : hooks) hook.join();
+    stop = true;
+    answers.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_GT(holds.load(), 0);
+    EXPECT_EQ(t.count, ADDRREC_CAPACITY);
 }
 
 }  // namespace

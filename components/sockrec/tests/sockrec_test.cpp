@@ -133,40 +133,112 @@ TEST_F(Sockrec, TableBuiltElsewhereIsReadFromItsSlots) {
     EXPECT_EQ(copy.get(9), &copy.slots[1]);
 }
 
-// Random adds, deletes and look-ups against a plain map; records must never move.
+// Random adds, deletes and look-ups against a model of the slots; records must never move. The
+// adds outnumber the deletes over more sockets than the table holds, so the table fills up and
+// stays full for long stretches: a full table refuses, and a freed slot (the lowest) is reused.
 TEST_F(Sockrec, RandomOperationsMatchAModel) {
     std::mt19937 random(1234);
-    std::map<SOCKET, SocketRecord*> model;
-    for (int step = 0; step < 20000; ++step) {
+    std::vector<SOCKET> model(SOCKREC_CAPACITY, INVALID_SOCKET);  // slot -> socket
+    std::map<SOCKET, int> slotOf;
+    int refusedWhenFull = 0;
+    for (int step = 0; step < 40000; ++step) {
         const SOCKET s = 1 + random() % 3000;
-        switch (random() % 3) {
-        case 0: {
-            const int result = t.add(s, static_cast<WORD>(s));
-            const bool expected = model.count(s) == 0 && model.size() < SOCKREC_CAPACITY;
-            ASSERT_EQ(result, expected ? 1 : 0) << step;
-            if (expected) model[s] = t.get(s);
-            break;
-        }
-        case 1:
-            ASSERT_EQ(t.remove(s), model.erase(s) == 1 ? 1 : 0) << step;
-            break;
-        default: {
-            auto it = model.find(s);
-            ASSERT_EQ(t.get(s), it == model.end() ? nullptr : it->second) << step;
-            if (it != model.end()) {
-                ASSERT_EQ(it->second->port, static_cast<WORD>(s));
+        const unsigned op = random() % 10;
+        if (op < 5) {
+            int expectedSlot = -1;
+            if (slotOf.count(s) == 0) {
+                for (int slot = 0; slot < SOCKREC_CAPACITY && expectedSlot < 0; ++slot)
+                    if (model[slot] == INVALID_SOCKET) expectedSlot = slot;
+            }
+            if (slotOf.count(s) == 0 && expectedSlot < 0) ++refusedWhenFull;
+            ASSERT_EQ(t.add(s, static_cast<WORD>(s)), expectedSlot >= 0 ? 1 : 0) << step;
+            if (expectedSlot >= 0) {
+                model[expectedSlot] = s;
+                slotOf[s] = expectedSlot;
+                ASSERT_EQ(t.get(s), &t.slots[expectedSlot]) << step;
+            }
+        } else if (op < 7) {
+            auto it = slotOf.find(s);
+            ASSERT_EQ(t.remove(s), it != slotOf.end() ? 1 : 0) << step;
+            if (it != slotOf.end()) {
+                model[it->second] = INVALID_SOCKET;
+                slotOf.erase(it);
+            }
+        } else {
+            auto it = slotOf.find(s);
+            ASSERT_EQ(t.get(s), it == slotOf.end() ? nullptr : &t.slots[it->second]) << step;
+            if (it != slotOf.end()) {
+                ASSERT_EQ(t.get(s)->port, static_cast<WORD>(s));
             }
         }
-        }
-        ASSERT_LE(t.count, SOCKREC_CAPACITY);
-        if (!model.empty()) {
-            const SocketRecord* highest = nullptr;
-            for (const auto& entry : model) highest = std::max(highest, static_cast<const SocketRecord*>(entry.second));
-            ASSERT_EQ(t.count, highest - t.slots.data() + 1) << step;
-        } else {
-            ASSERT_EQ(t.count, 0);
-        }
+        int top = SOCKREC_CAPACITY;
+        while (top > 0 && model[top - 1] == INVALID_SOCKET) --top;
+        ASSERT_EQ(t.count, top) << step;
     }
+    EXPECT_GT(refusedWhenFull, 100) << "the run never kept the table full";
+}
+
+// A hook holds the record it works on: deleting the socket meanwhile (a pass decision on the
+// send side while a receive still runs) takes the record out of the table, but its slot goes to
+// no other socket until the hold ends.
+TEST_F(Sockrec, AHeldRecordKeepsItsSlotUntilReleased) {
+    ASSERT_EQ(t.add(1), 1);
+    SocketRecord* held = nullptr;
+    ASSERT_EQ(sockrec_hold(t.table(), t.count, 1, &held), 1);
+    ASSERT_EQ(held, &t.slots[0]);
+
+    ASSERT_EQ(t.remove(1), 1);
+    EXPECT_EQ(t.get(1), nullptr) << "a deleted record is found by no look-up";
+    SocketRecord* again = reinterpret_cast<SocketRecord*>(1);
+    EXPECT_EQ(sockrec_hold(t.table(), t.count, 1, &again), 0);
+    EXPECT_EQ(again, nullptr);
+
+    ASSERT_EQ(t.add(2, 25), 1);
+    EXPECT_NE(t.get(2), held) << "the held slot was given to another socket";
+    held->violationCount = 7;  // the holder finishes its work on its own record
+    EXPECT_EQ(t.get(2)->violationCount, 0u);
+    EXPECT_EQ(held->socket, 1u);
+
+    EXPECT_EQ(sockrec_release(t.table(), held), 1);
+    EXPECT_EQ(sockrec_release(t.table(), held), 0) << "the hold has ended";
+    EXPECT_EQ(t.slots[0].socket, INVALID_SOCKET) << "the last release frees the slot";
+    ASSERT_EQ(t.add(3), 1);
+    EXPECT_EQ(t.get(3), &t.slots[0]) << "and the slot is reused";
+}
+
+TEST_F(Sockrec, HoldsAreCounted) {
+    ASSERT_EQ(t.add(1), 1);
+    SocketRecord* first = nullptr;
+    SocketRecord* second = nullptr;
+    ASSERT_EQ(sockrec_hold(t.table(), t.count, 1, &first), 1);
+    ASSERT_EQ(sockrec_hold(t.table(), t.count, 1, &second), 1);
+    ASSERT_EQ(t.remove(1), 1);
+    EXPECT_EQ(sockrec_release(t.table(), first), 1);
+    ASSERT_EQ(t.add(2), 1);
+    EXPECT_NE(t.get(2), second) << "one hold is left";
+    EXPECT_EQ(sockrec_release(t.table(), second), 1);
+    ASSERT_EQ(t.add(3), 1);
+    EXPECT_EQ(t.get(3), &t.slots[0]);
+
+    // Holding a record that stays in the table changes nothing for it.
+    SocketRecord* held = nullptr;
+    ASSERT_EQ(sockrec_hold(t.table(), t.count, 3, &held), 1);
+    EXPECT_EQ(sockrec_release(t.table(), held), 1);
+    EXPECT_EQ(t.get(3), held);
+    EXPECT_EQ(sockrec_release(t.table(), nullptr), 0);
+    SocketRecord outside{};
+    EXPECT_EQ(sockrec_release(t.table(), &outside), 0) << "not a record of this table";
+}
+
+TEST_F(Sockrec, AHeldRecordSurvivesACallerReset) {
+    ASSERT_EQ(t.add(1), 1);
+    SocketRecord* held = nullptr;
+    ASSERT_EQ(sockrec_hold(t.table(), t.count, 1, &held), 1);
+    ASSERT_EQ(t.remove(1), 1);
+    t.count = 0;  // the caller empties the table while the deleted record is still held
+    ASSERT_EQ(t.add(2), 1);
+    EXPECT_NE(t.get(2), held);
+    EXPECT_EQ(sockrec_release(t.table(), held), 1);
 }
 
 }  // namespace

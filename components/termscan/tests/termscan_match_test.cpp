@@ -238,4 +238,25 @@ TEST(Scanners, ATableChangedInPlaceIsCompiledAnew) {
     EXPECT_EQ(count_topics(table, "casino.poker.com", 1), 2u);
 }
 
+// A change of any one entry of a table larger than a sample of its entries (an edit, or damage)
+// is seen by the next scan, whichever entry it is; so is a change that keeps the entry's length.
+TEST(Scanners, AChangeOfAnyEntryOfALargeTableIsCompiledAnew) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < 100; ++i) entries.push_back("entry" + std::to_string(1000 + i));
+    Table table(entries);
+    const std::string text = "a page with other9999 in it";
+    EXPECT_EQ(count_content(table, text), 0u);
+    for (int i = 0; i < table.count; ++i) {
+        table.set(i, "other9999");  // nine characters, as every entry
+        ASSERT_EQ(count_content(table, text), 1u) << "entry " << i;
+        table.set(i, entries[i]);
+    }
+    EXPECT_EQ(count_content(table, text), 0u);
+    // The same text in a site table: the site search sees the change too.
+    table.set(77, "target9999.example");
+    Exact name("www.target9999.example");
+    EXPECT_EQ(termscan_search_containsword(name.data.get(), static_cast<int>(name.length), table.get(), table.count),
+              TERMSCAN_CONTAINED);
+}
+
 }  // namespace

@@ -91,4 +91,29 @@ TEST(ConcurrentScans, ThreadsWithTheirOwnTablesNeverGetAnotherTablesAnswer) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
+// A thread's recent tables live in a Win32 TLS slot of the library (which a provider's unloading
+// frees with the library), not in thread_local storage: a fresh thread's first scan sets a value
+// in one of the process's TLS indexes.
+TEST(ConcurrentScans, AThreadsRecentTablesLiveInAWin32TlsSlot) {
+    constexpr DWORD kIndexes = TLS_MINIMUM_AVAILABLE + 1024;
+    Table table({"poker"});
+    int before = -1, after = -1;
+    std::thread fresh([&] {
+        auto set_values = [&] {
+            int n = 0;
+            for (DWORD i = 0; i < kIndexes; ++i)
+                if (TlsGetValue(i) != nullptr) ++n;
+            return n;
+        };
+        before = set_values();
+        Exact data("poker night");
+        DWORD counter = 0;
+        termscan_process_containsword(data.data.get(), data.length, table.get(), table.count, 80, &counter, '*');
+        if (counter == 1) after = set_values();
+    });
+    fresh.join();
+    EXPECT_EQ(before, 0);
+    EXPECT_EQ(after, 1);
+}
+
 }  // namespace

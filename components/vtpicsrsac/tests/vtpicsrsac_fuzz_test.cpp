@@ -14,7 +14,7 @@
 namespace {
 
 int check(const std::string& data, int level) {
-    std::unique_ptr<char[]> copy(new char[data.size() + 1]);
+    std::unique_ptr<char[]> copy(new char[data.size()]);
     std::memcpy(copy.get(), data.data(), data.size());
     return vtpics_rsac_validate(copy.get(), static_cast<DWORD>(data.size()), level, level, level, level);
 }

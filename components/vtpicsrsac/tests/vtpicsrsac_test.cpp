@@ -10,7 +10,7 @@ namespace {
 
 // Runs the check on an exact-size heap copy, so that a read past the data is caught.
 int rsac(const std::string& data, int S, int V, int N, int L) {
-    std::unique_ptr<char[]> copy(new char[data.size() + 1]);
+    std::unique_ptr<char[]> copy(new char[data.size()]);
     std::memcpy(copy.get(), data.data(), data.size());
     return vtpics_rsac_validate(copy.get(), static_cast<DWORD>(data.size()), S, V, N, L);
 }
@@ -77,6 +77,11 @@ TEST(VtpicsRsac, LabelForms) {
          0},
         {"label text in the page body", "<p>(PICS-1.1 " + url + " l r (n 4))</p>", 0},
         {"no label at all", "<html><body>plain page</body></html>", 0},
+        {"PICS-1.0 header line", "HTTP/1.0 200 OK\r\nPICS-Label: (PICS-1.0 " + url + " l r (n 4))\r\n\r\n", 2},
+        {"PICS-1.0 META passing", "<meta http-equiv=\"PICS-Label\" content='(PICS-1.0 " + url + " l r (n 1))'>", 1},
+        {"pics-1.0 in lower case", "<meta http-equiv=\"PICS-Label\" content='(pics-1.0 " + url + " l r (v 4))'>", 2},
+        {"an unknown version is no label", "<meta http-equiv=\"PICS-Label\" content='(PICS-2.0 " + url + " l r (n 4))'>",
+         0},
     };
     for (const Case& c : cases) EXPECT_EQ(rsac(c.data, 2, 2, 2, 2), c.expected) << c.label;
 }

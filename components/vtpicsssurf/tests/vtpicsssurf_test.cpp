@@ -1,5 +1,7 @@
 #include "vtpicsssurf.h"
 
+#include <safesurf_categories.h>
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -11,14 +13,12 @@
 
 namespace {
 
-const char* const kCategories[11] = {"SS~~000", "SS~~001", "SS~~002", "SS~~003", "SS~~004", "SS~~005",
-                                     "SS~~006", "SS~~007", "SS~~008", "SS~~009", "SS~~00A"};
 
 // Stored levels, all different, so that a category compared with another's level shows.
 const int kStored[11] = {0, 1, 2, 3, 4, 5, 6, 7, 3, 2, 1};
 
 int safesurf(const std::string& data, const int (&levels)[11]) {
-    std::unique_ptr<char[]> copy(new char[data.size() + 1]);
+    std::unique_ptr<char[]> copy(new char[data.size()]);
     std::memcpy(copy.get(), data.data(), data.size());
     return vtpics_safesurf_validate(copy.get(), static_cast<DWORD>(data.size()), levels[0], levels[1], levels[2],
                                     levels[3], levels[4], levels[5], levels[6], levels[7], levels[8], levels[9],
@@ -33,8 +33,8 @@ std::string safesurf_meta(const std::string& ratings) { return meta("http://www.
 
 TEST(VtpicsSafeSurf, StoredLevelPAllowsPagesRatedUpToPPlusOne) {
     for (int i = 0; i < 11; ++i) {
-        const std::string allowed = std::string(kCategories[i]) + " " + std::to_string(kStored[i] + 1);
-        const std::string above = std::string(kCategories[i]) + " " + std::to_string(kStored[i] + 2);
+        const std::string allowed = std::string(kSafeSurfCategories[i].code) + " " + std::to_string(kStored[i] + 1);
+        const std::string above = std::string(kSafeSurfCategories[i].code) + " " + std::to_string(kStored[i] + 2);
         EXPECT_EQ(safesurf(safesurf_meta(allowed), kStored), 1) << allowed;
         EXPECT_EQ(safesurf(safesurf_meta(above), kStored), PICS_RATED_ABOVE) << above;
     }
@@ -72,6 +72,9 @@ TEST(VtpicsSafeSurf, LabelForms) {
                                  "\"http://www.classify.org/safesurf/\" l r (SS~~000 9",
          0},
         {"no label", "<html><body>SS~~000 9</body></html>", 0},
+        {"PICS-1.0 label", "<meta http-equiv=\"PICS-Label\" content='(PICS-1.0 \"http://www.classify.org/safesurf/\" l r "
+                           "(SS~~004 9))'>",
+         2},
     };
     for (const Case& c : cases) EXPECT_EQ(safesurf(c.data, kStored), c.expected) << c.label;
 }

@@ -4,9 +4,11 @@
 
 #include "temp_machine_root.h"
 
+#include <provider_key.h>
+
 namespace {
 
-const char kProviderKey[] = "SOFTWARE\\WinSock2\\Vantrel Service Provider";
+const char kProviderKey[] = QF_PROVIDER_KEY;
 
 TEST(TrayState, FollowsThePresenceOfTheProviderKey) {
     qf_test::TempMachineRoot root;

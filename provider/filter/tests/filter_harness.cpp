@@ -11,6 +11,7 @@
 #include <vtssurf.h>
 
 #include "filter_policy.h"
+#include "filter_records.h"
 #include "machine.h"
 
 namespace filter_test {
@@ -203,20 +204,20 @@ std::vector<Alert> FilterTest::newAlerts() {
 }
 
 SocketRecord* FilterTest::socketRecord(SOCKET s) {
-    FilterPolicy& p = g_filterPolicy;
+    FilterRecords& r = filter_records();
     SocketRecord* record = nullptr;
-    return sockrec_retrieve(p.sockets, p.socketCount, s, &record) == 1 ? record : nullptr;
+    return sockrec_retrieve(r.sockets, r.socketCount, s, &record) == 1 ? record : nullptr;
 }
 
 AddressRecord* FilterTest::addressRecord(const char* dotted) {
-    FilterPolicy& p = g_filterPolicy;
+    FilterRecords& p = filter_records();
     AddressRecord* record = nullptr;
     DWORD address = ipv4(dotted, 0).sin_addr.s_addr;
     return addrrec_retrieve(p.addresses, p.addressCount, address, &record) == 1 ? record : nullptr;
 }
 
 std::string FilterTest::topicWord() {
-    const FilterPolicy& p = g_filterPolicy;
+    const FilterPolicy& p = filter_policy();
     for (int i = 0; i < p.topicCount; ++i) {
         std::string word = p.topics[i];
         if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos) return word;

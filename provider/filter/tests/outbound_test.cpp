@@ -190,7 +190,8 @@ TEST_F(OutboundTest, WebRequestsAreRecognisedOnAnyPort) {
         {"GET /a HTTP/1.0\r\n\r\n", 80, 1},
         {"POST /form HTTP/1.1\r\nHost: www.example.org\r\n\r\n", 80, 1},
         {"GET /a\r\n", 8080, 0},          // no "HTTP" on the first line
-        {"GET / HT", 8080, 0},            // no carriage return
+        {"GET / HT", 8080, 0},            // no carriage return, no "HTTP"
+        {"GET /a HTTP/1.1", 80, 1},       // a request line cut before its carriage return
         {"HELO x\r\nGET / HTTP/1.0\r\n", 8080, 0},  // not on the first line
     };
     int n = 0;
@@ -204,6 +205,15 @@ TEST_F(OutboundTest, WebRequestsAreRecognisedOnAnyPort) {
         EXPECT_EQ(newLog().size(), c.lines);
         load();
     }
+}
+
+TEST_F(OutboundTest, ARequestLineCutBeforeItsCarriageReturnIsInspectedAsWeb) {
+    ASSERT_EQ(connect(1, "192.0.2.1", 8080), 1);
+    const std::string bytes = std::string("GET /") + kWord + " HTTP/1.1";
+    EXPECT_EQ(send(1, bytes), (Data{0, std::string(bytes.size(), ' ')}));
+    EXPECT_EQ(newLog(), (std::vector<LogLine>{{"FETCH", 80, std::string("http://192.0.2.1/") + kWord},
+                                              {"BLOCK", 80, "192.0.2.1; 1 violation."}}));
+    EXPECT_EQ(newAlerts(), std::vector<Alert>{kContentAlert});
 }
 
 TEST_F(OutboundTest, OtherProtocolsAreCountedButNeverBlocked) {
