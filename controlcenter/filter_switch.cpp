@@ -2,7 +2,7 @@
 #include "filter_switch.h"
 
 #include "provider_installer.h"
-#include "provider_key.h"
+#include "filtering_state.h"
 
 #include <vtlogger.h>
 #include <vttray.h>

@@ -9,7 +9,7 @@
 
 #include "chain_guid.h"
 #include "protocol_catalog.h"
-#include "provider_key.h"
+#include "filtering_state.h"
 
 #include <windows.h>
 #include <sporder.h>

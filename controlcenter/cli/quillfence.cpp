@@ -5,7 +5,7 @@
 
 #include <filter_switch.h>
 #include <protocol_catalog.h>
-#include <provider_key.h>
+#include "filtering_state.h"
 
 #include <vtlogger.h>
 

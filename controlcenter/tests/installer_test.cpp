@@ -1,7 +1,7 @@
 #include "installer_test_support.h"
 
 #include <chain_guid.h>
-#include <provider_key.h>
+#include "filtering_state.h"
 
 #include <gmock/gmock.h>
 

@@ -4,7 +4,7 @@
 #include <machine.h>
 #include <protocol_catalog.h>
 #include <provider_installer.h>
-#include <provider_key.h>
+#include "filtering_state.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // must stay usable, and switching off must give programs their plain sockets back.
 #include "installer_test_support.h"
 
-#include <provider_key.h>
+#include "filtering_state.h"
 
 #include <stdlib.h>
 

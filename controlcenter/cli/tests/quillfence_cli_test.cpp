@@ -3,7 +3,7 @@
 
 #include <chain_guid.h>
 #include <machine.h>
-#include <provider_key.h>
+#include "filtering_state.h"
 #include <temp_machine_root.h>
 
 #include <vtlogger.h>

@@ -62,6 +62,14 @@ int set_selection(SOCKET s, WSAEVENT event, HWND window, UINT message, LONG even
     return 0;
 }
 
+bool any_closing(const std::vector<Watched>& watched) {
+    for (const Watched& w : watched) {
+        std::lock_guard<std::mutex> guard(w.socket->lock);
+        if (w.socket->closing) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const struct timeval* timeout,
@@ -118,6 +126,8 @@ int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* except
         }
         int error = block_on(waits, remaining);
         if (error == WSAETIMEDOUT) break;
+        // A close ends the wait as it ends every blocked call; select then reports the socket.
+        if (error == WSAEINTR && any_closing(watched)) continue;
         if (error) return fail(lpErrno, error);
     }
     for (int set = 0; set < 3; ++set)

@@ -1,9 +1,11 @@
 // The provider key and the on/off state read from it.
-#include "provider_key.h"
+#include "filtering_state.h"
 
 #include <windows.h>
 
-const char kProviderKey[] = "SOFTWARE\\WinSock2\\Vantrel Service Provider";
+#include <provider_key.h>
+
+const char kProviderKey[] = QF_PROVIDER_KEY;
 
 bool IsFilteringOn() {
     HKEY key;
