@@ -1,5 +1,6 @@
 // I/O completion ports: a FIFO of packets; waiting threads are served last-in first-out.
 #include <qf/completion_port.h>
+#include <qf/fault_injection.h>
 #include <qf/handle_table.h>
 #include <qf/waitable.h>
 
@@ -99,6 +100,10 @@ extern "C" HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE Existi
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         }
+        if (qf::fault_take(qf::Fault::CreateIoCompletionPort)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
         return qf::handle_insert(std::make_shared<CompletionPort>());
     }
     if (!FileHandle) {
@@ -112,9 +117,12 @@ extern "C" HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE Existi
             SetLastError(ERROR_INVALID_HANDLE);
             return nullptr;
         }
-    } else {
-        port = std::make_shared<CompletionPort>();
     }
+    if (qf::fault_take(qf::Fault::CreateIoCompletionPort)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (!port) port = std::make_shared<CompletionPort>();
     {
         std::lock_guard<std::mutex> guard(qf::association_lock());
         auto& table = qf::associations();

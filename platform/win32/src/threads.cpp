@@ -2,6 +2,8 @@
 // pseudo-handles, DuplicateHandle and OpenThread.
 #include "thread_state.h"
 
+#include <qf/fault_injection.h>
+
 #include <pthread.h>
 
 #include <algorithm>
@@ -138,6 +140,10 @@ extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T dwStackSize,
                                       LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
     if (!lpStartAddress || (dwCreationFlags & ~static_cast<DWORD>(STACK_SIZE_PARAM_IS_A_RESERVATION)) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (qf::fault_take(qf::Fault::CreateThread)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     auto start = std::make_unique<qf::StartBlock>();

@@ -3,6 +3,8 @@
 #include "modules.h"
 #include "windows_internal.h"
 
+#include <qf/fault_injection.h>
+
 #include <strings.h>
 
 namespace qf {
@@ -53,6 +55,10 @@ extern "C" ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
         qf::is_atom(lpWndClass->lpszClassName) || !*lpWndClass->lpszClassName || lpWndClass->cbWndExtra < 0 ||
         lpWndClass->cbClsExtra < 0 || lpWndClass->cbWndExtra > 40000) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (qf::fault_take(qf::Fault::RegisterClassA)) {  // ahead of the name check: a test asked for it
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     std::lock_guard<std::mutex> guard(qf::windows_lock());

@@ -2,6 +2,8 @@
 // DefWindowProcA. Nothing is drawn: these are hidden windows that receive messages.
 #include "windows_internal.h"
 
+#include <qf/fault_injection.h>
+
 #include <cstring>
 #include <unordered_map>
 
@@ -94,6 +96,10 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCS
         }
         if (hWndParent && hWndParent != HWND_MESSAGE && !qf::window_find(hWndParent)) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        if (qf::fault_take(qf::Fault::CreateWindowExA)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
         static uintptr_t nextHandle = 0x10010;
