@@ -1,3 +1,4 @@
+#include <qf/completion_port.h>
 #include <qf/handle_table.h>
 
 #include <mutex>
@@ -49,6 +50,8 @@ bool handle_remove(HANDLE handle) {
         object = std::move(it->second);
         t.objects.erase(it);
     }
+    // A port association goes with the handle.
+    completion_port_forget(reinterpret_cast<HANDLE>(key_of(handle)));
     return true;  // the object dies here unless a call still holds it
 }
 

@@ -18,4 +18,6 @@ bool descriptor_open(int fd) { return fcntl(fd, F_GETFD) >= 0; }
 
 void close_descriptor(int fd) { close(fd); }
 
+int open_kernel_socket() { return socket(AF_INET, SOCK_STREAM, 0); }
+
 }  // namespace wstest

@@ -9,5 +9,7 @@ int kernel_local_port(int fd);
 bool descriptor_open(int fd);
 // Closes fd behind the runtime's back.
 void close_descriptor(int fd);
+// A kernel socket that the runtime never sees (-1 on failure).
+int open_kernel_socket();
 
 }  // namespace wstest
