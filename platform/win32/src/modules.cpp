@@ -3,6 +3,7 @@
 // that was in the process before its first LoadLibraryA (linked by the program, or a dependency of
 // another library) is the same instance and is never unloaded, as a statically linked DLL.
 #include "modules.h"
+#include "module_entry.h"
 
 #include <qf/module_file_name.h>
 
@@ -169,12 +170,19 @@ bool attach(Module& module) {
 }
 
 // Records a module found in the process or just opened; handle carries one dlopen reference.
+// Null (the reference given back) for a module whose entry point would not be found.
 Module* record(void* handle, const std::string& base, const std::string& path, bool pinned) {
     Loader& l = loader();
     auto it = l.modules.find(handle);
     if (it != l.modules.end()) {  // the same object under another name
         dlclose(handle);
         return &it->second;
+    }
+    if (!own_symbol(handle, "DllMain") && module_defines_cxx_dll_main(path)) {
+        fprintf(stderr, "LoadLibraryA: %s defines DllMain with C++ linkage; it must be declared as "
+                        "<libloaderapi.h> declares it\n", path.c_str());
+        dlclose(handle);
+        return nullptr;
     }
     Module& module = l.modules[handle];
     module.handle = handle;
@@ -196,7 +204,7 @@ Module* find_in_process(const std::string& base, const std::string& path) {
         if (!handle) return nullptr;
     }
     Module* module = record(handle, base, where, true);
-    attach(*module);  // a module linked by the program: attached as it would be at start-up
+    if (module) attach(*module);  // a module linked by the program: attached as it would be at start-up
     return module;
 }
 
@@ -248,6 +256,10 @@ extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
         return nullptr;
     }
     module = qf::record(handle, base, path, false);
+    if (!module) {
+        SetLastError(ERROR_DLL_INIT_FAILED);
+        return nullptr;
+    }
     if (!qf::attach(*module)) {
         l.modules.erase(handle);
         dlclose(handle);

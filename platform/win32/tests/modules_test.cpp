@@ -99,6 +99,13 @@ TEST_F(Modules, RefusedAttachFailsTheLoadAndUnloads) {
     FreeLibrary(module);
 }
 
+TEST_F(Modules, ModuleWhoseDllMainHasCxxLinkageIsRefused) {
+    // Its entry point could not be found by its name, so it would never run: the load fails.
+    EXPECT_EQ(LoadLibraryA("win32_cxxentry.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(GetModuleHandleA("win32_cxxentry.dll"), nullptr);
+}
+
 TEST_F(Modules, ModuleLinkedByTheProgramIsTheSameInstance) {
     // The test program links the stand-in's own library.
     HMODULE linked = GetModuleHandleA("win32.dll");

@@ -31,7 +31,8 @@ DWORD WINAPI module_thread(LPVOID) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+// Defined as a Windows module defines it: the declaration in <libloaderapi.h> gives it C linkage.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         log_event("attach", reserved);
         return getenv("QF_TEST_MODULE_REFUSE") ? FALSE : TRUE;
