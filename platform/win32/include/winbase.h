@@ -120,7 +120,9 @@ HANDLE WINAPI LocalFree(HANDLE hMem);
 HANDLE WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
 HANDLE WINAPI GlobalFree(HANDLE hMem);
 
-/* Critical sections: recursive, owned by a thread. */
+/* Critical sections: recursive, owned by a thread. Once the process is ending (the libraries'
+ * DLL_PROCESS_DETACH at exit and after) DeleteCriticalSection leaves the section usable, since
+ * other threads may still hold it or wait for it here. */
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);

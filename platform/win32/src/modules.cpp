@@ -138,7 +138,10 @@ Module* find_by_base(const std::string& base) {
     return nullptr;
 }
 
+std::atomic<bool> exiting{false};
+
 void detach_all_at_exit() {
+    exiting.store(true);
     Loader& l = loader();
     std::lock_guard<std::recursive_mutex> guard(l.lock);
     std::vector<Module*> attached;
@@ -209,6 +212,8 @@ Module* find_in_process(const std::string& base, const std::string& path) {
 }
 
 }  // namespace
+
+bool process_exiting() { return exiting.load(); }
 
 bool module_file_name(HMODULE module, std::string& path) {
     Loader& l = loader();

@@ -9,4 +9,9 @@ namespace qf {
 // registered go with it, so no class keeps a procedure that no longer exists.
 void window_classes_forget_module(HINSTANCE module);
 
+// True from the moment the process starts ending (the loader's detach at exit, DllMain with a
+// non-null reserved argument) on. Windows has stopped the process's other threads by then; here
+// they may still run, so what a detach frees must stay usable to them.
+bool process_exiting();
+
 }  // namespace qf

@@ -87,6 +87,25 @@ TEST_F(Modules, ProcessExitDetachesWithReservedSet) {
     EXPECT_EQ(events(), "attach 0\ndetach 1\n");
 }
 
+typedef BOOL (*ContendLockProc)();
+
+// Windows stops a process's other threads before the libraries' detach at exit; here they still
+// run, and one blocked on a lock that the detach deletes must get the lock, not freed memory.
+TEST_F(Modules, LockDeletedByTheDetachAtExitStillServesAThreadBlockedOnIt) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        HMODULE module = LoadLibraryA(kModule);
+        auto contend = module ? proc_of<ContendLockProc>(module, "test_module_contend_lock") : nullptr;
+        _exit(contend && contend() ? (exit(0), 0) : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(events(), "attach 0\ndetach 1\nwaiter entered 1\n");
+}
+
 TEST_F(Modules, RefusedAttachFailsTheLoadAndUnloads) {
     setenv("QF_TEST_MODULE_REFUSE", "1", 1);
     EXPECT_EQ(LoadLibraryA(kModule), nullptr);
