@@ -193,6 +193,7 @@ Module* record(void* handle, const std::string& base, const std::string& path, b
     module.path = path;
     module.pinned = pinned;
     module.dllMain = reinterpret_cast<DllMainProc>(own_symbol(handle, "DllMain"));
+    window_classes_module_loaded(static_cast<HINSTANCE>(handle), base);
     return &module;
 }
 
@@ -214,6 +215,23 @@ Module* find_in_process(const std::string& base, const std::string& path) {
 }  // namespace
 
 bool process_exiting() { return exiting.load(); }
+
+bool module_offset_of(HMODULE module, const void* address, uintptr_t& offset) {
+    Dl_info info = {};
+    link_map* owner = nullptr;
+    link_map* self = nullptr;
+    if (!address || !dladdr1(address, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) ||
+        dlinfo(module, RTLD_DI_LINKMAP, &self) != 0 || owner != self)
+        return false;
+    offset = reinterpret_cast<uintptr_t>(address) - self->l_addr;
+    return true;
+}
+
+void* module_address_at(HMODULE module, uintptr_t offset) {
+    link_map* self = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &self) != 0) return nullptr;
+    return reinterpret_cast<void*>(self->l_addr + offset);
+}
 
 bool module_file_name(HMODULE module, std::string& path) {
     Loader& l = loader();
@@ -289,7 +307,7 @@ extern "C" BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
         module.attached = false;
         module.dllMain(hLibModule, DLL_PROCESS_DETACH, nullptr);
     }
-    qf::window_classes_forget_module(hLibModule);
+    qf::window_classes_module_unloading(hLibModule, module.baseName);
     void* handle = module.handle;
     l.modules.erase(it);
     dlclose(handle);

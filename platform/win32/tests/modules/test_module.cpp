@@ -11,6 +11,7 @@
 namespace {
 
 int counter = 0;
+HINSTANCE self = nullptr;
 HANDLE goEvent = nullptr;
 HANDLE startedEvent = nullptr;
 
@@ -66,8 +67,9 @@ void detach_with_contended_lock() {
 }  // namespace
 
 // Defined as a Windows module defines it: the declaration in <libloaderapi.h> gives it C linkage.
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
+        self = instance;
         log_event("attach", reserved);
         return getenv("QF_TEST_MODULE_REFUSE") ? FALSE : TRUE;
     }
@@ -105,4 +107,22 @@ extern "C" BOOL test_module_contend_lock() {
     Sleep(50);
     lockContended = true;
     return TRUE;
+}
+
+// The procedure of the module's window class: WM_USER answers test_module_bump().
+extern "C" LRESULT CALLBACK test_module_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER) return test_module_bump();
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Registers the module's window class "Test Module Window" with the module's instance, as a
+// provider registers its hidden window's class; the result of RegisterClassA.
+extern "C" ATOM test_module_register_class() {
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = test_module_window_proc;
+    wc.cbWndExtra = 4;
+    wc.hInstance = self;
+    wc.lpszClassName = "Test Module Window";
+    return RegisterClassA(&wc);
 }
