@@ -129,6 +129,12 @@ BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 
+/* WCHAR strings. A NULL string has length 0; lstrcpyW and lstrcatW give NULL for a NULL argument.
+ * The destination must have room, as on Windows (nothing checks its size). */
+int WINAPI lstrlenW(LPCWSTR lpString);
+LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2);
+LPWSTR WINAPI lstrcatW(LPWSTR lpString1, LPCWSTR lpString2);
+
 /* Time */
 void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetTickCount(void);
