@@ -1,9 +1,9 @@
 // I/O completion ports: a FIFO of packets; waiting threads are served last-in first-out.
 #include <qf/completion_port.h>
-#include <qf/fault_injection.h>
 #include <qf/handle_table.h>
 #include <qf/waitable.h>
 
+#include "fault_take.h"
 #include "thread_state.h"
 
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // Failures on demand (see qf/fault_injection.h): one counter per function.
-#include <qf/fault_injection.h>
+#include "fault_take.h"
 
 #include <atomic>
 

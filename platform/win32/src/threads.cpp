@@ -1,8 +1,7 @@
 // Threads: CreateThread / ExitThread, thread ids and handles, the current thread and process
 // pseudo-handles, DuplicateHandle and OpenThread.
+#include "fault_take.h"
 #include "thread_state.h"
-
-#include <qf/fault_injection.h>
 
 #include <pthread.h>
 

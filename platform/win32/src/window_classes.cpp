@@ -1,10 +1,9 @@
 // Window classes: RegisterClassA / UnregisterClassA. A class is named without regard to case
 // within the module that registers it (CS_GLOBALCLASS: within the process). A module's classes
 // outlive its unloading, as on Windows: dormant while it is away, its own again when it is back.
+#include "fault_take.h"
 #include "modules.h"
 #include "windows_internal.h"
-
-#include <qf/fault_injection.h>
 
 #include <strings.h>
 

@@ -1,8 +1,7 @@
 // Windows: CreateWindowExA, DestroyWindow, the window's data (Get/SetWindowLong(Ptr)A) and
 // DefWindowProcA. Nothing is drawn: these are hidden windows that receive messages.
+#include "fault_take.h"
 #include "windows_internal.h"
-
-#include <qf/fault_injection.h>
 
 #include <cstring>
 #include <unordered_map>

@@ -25,7 +25,4 @@ void fail_next(Fault kind, int count);
 // How many of the requested failures of kind have not happened yet.
 int fail_remaining(Fault kind);
 
-// Used by the functions themselves: true when this call is to fail (and counts it).
-bool fault_take(Fault kind);
-
 }  // namespace qf
