@@ -1,4 +1,5 @@
 #include "installer_test_support.h"
+#include <wide_text.h>
 
 #include <chain_guid.h>
 #include "filtering_state.h"
@@ -141,7 +142,7 @@ TEST_F(Installer, DisablingRestoresTheCatalogExactly) {
 
 TEST_F(Installer, AnotherVendorsLayeredEntryAndChainGetNoChainOfOursAndSurviveTheRoundTrip) {
     // Another vendor's layered entry with a chain over the TCP base entry, placed first.
-    WSAPROTOCOL_INFOW foreignLayered = foreign_base(u"Other vendor layered");
+    WSAPROTOCOL_INFOW foreignLayered = foreign_base(QF_WTEXT("Other vendor layered"));
     foreignLayered.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
     foreignLayered.dwProviderFlags = PFL_HIDDEN;
     install_foreign(kForeignLayeredId, foreignLayered);
@@ -151,7 +152,7 @@ TEST_F(Installer, AnotherVendorsLayeredEntryAndChainGetNoChainOfOursAndSurviveTh
     foreignChain.ProtocolChain.ChainLen = 2;
     foreignChain.ProtocolChain.ChainEntries[0] = foreignLayeredId;
     foreignChain.ProtocolChain.ChainEntries[1] = entries[0].dwCatalogEntryId;
-    const char16_t foreignName[] = u"Other vendor over TCP";
+    const WCHAR foreignName[] = QF_WTEXT("Other vendor over TCP");
     std::memset(foreignChain.szProtocol, 0, sizeof(foreignChain.szProtocol));
     std::memcpy(foreignChain.szProtocol, foreignName, sizeof(foreignName));
     install_foreign(kForeignChainId, foreignChain);
@@ -199,16 +200,16 @@ TEST(InstallerNames, ABaseNameTooLongForThePrefixIsCutToFitTheNameField) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         qf_test::TempMachineRoot root;
-        std::u16string name;
-        for (size_t i = 0; i < c.length; ++i) name += static_cast<char16_t>(u'a' + i % 26);
+        std::basic_string<WCHAR> name;
+        for (size_t i = 0; i < c.length; ++i) name += static_cast<WCHAR>('a' + i % 26);
         // A catalog of this one base entry.
         install_foreign(kForeignBaseId, foreign_base(name));
         toggle();
         const std::vector<WSAPROTOCOL_INFOW> entries = catalog();
         ASSERT_EQ(3u, entries.size());
         const WSAPROTOCOL_INFOW& chain = entries[0];
-        std::u16string expected = u"LAYERED " + name.substr(0, c.kept);
-        EXPECT_EQ(0, std::memcmp(expected.data(), chain.szProtocol, expected.size() * sizeof(char16_t)));
+        std::basic_string<WCHAR> expected = QF_WTEXT("LAYERED ") + name.substr(0, c.kept);
+        EXPECT_EQ(0, std::memcmp(expected.data(), chain.szProtocol, expected.size() * sizeof(WCHAR)));
         EXPECT_EQ(0, chain.szProtocol[expected.size()]);
         EXPECT_EQ(0, chain.szProtocol[WSAPROTOCOL_LEN]);
     }
@@ -216,15 +217,15 @@ TEST(InstallerNames, ABaseNameTooLongForThePrefixIsCutToFitTheNameField) {
 
 TEST(InstallerNames, ACutNameNeverEndsInHalfASurrogatePair) {
     // 246 letters, then U+1F600 as a pair: its high half would be the 255th character.
-    std::u16string name(246, u'x');
-    name += u"\U0001F600";
+    std::basic_string<WCHAR> name(246, WCHAR('x'));
+    name += QF_WTEXT("\U0001F600");
     WSAPROTOCOL_INFOW base = foreign_base(name);
     ASSERT_EQ(0xD83D, base.szProtocol[246]);
     qf_test::TempMachineRoot root;
     install_foreign(kForeignBaseId, base);
     toggle();
     const WSAPROTOCOL_INFOW chain = catalog()[0];
-    EXPECT_EQ(u'x', chain.szProtocol[8 + 245]);
+    EXPECT_EQ(WCHAR('x'), chain.szProtocol[8 + 245]);
     EXPECT_EQ(0, chain.szProtocol[8 + 246]) << "the lone high surrogate is dropped";
 }
 
@@ -254,7 +255,7 @@ TEST_F(Installer, RemovalStopsAtASubkeyThatCannotBeDeletedAndKeepsWhatChainsStil
 }
 
 TEST_F(Installer, RemovalDeinstallsNothingForASubkeyThatNamesNoChainOfOurs) {
-    install_foreign(kForeignBaseId, foreign_base(u"Other vendor TCP"));
+    install_foreign(kForeignBaseId, foreign_base(QF_WTEXT("Other vendor TCP")));
     const std::vector<WSAPROTOCOL_INFOW> before = catalog();
     const std::vector<std::string> beforePaths = catalog_paths();
     toggle();
@@ -287,7 +288,7 @@ TEST_F(Installer, RemovalWithoutSubkeysDeletesTheKeyAndDeinstallsTheLayeredEntry
 
 TEST_F(Installer, AnInstallationThatCannotInstallItsLayeredEntryLeavesFilteringOff) {
     // A stale layered entry of ours without a provider key: the new one is refused as a duplicate.
-    WSAPROTOCOL_INFOW stale = foreign_base(u"LAYERED_VTLSP");
+    WSAPROTOCOL_INFOW stale = foreign_base(QF_WTEXT("LAYERED_VTLSP"));
     stale.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
     install_foreign(kLayeredProviderId, stale);
     const std::vector<WSAPROTOCOL_INFOW> before = catalog();
@@ -306,7 +307,7 @@ TEST_F(Installer, AnInstallationWithAChainThatFailsIsUndoneCompletely) {
         DWORD counter = now + i;
         GUID taken;
         MakeChainGuid(taken, counter);
-        WSAPROTOCOL_INFOW holder = foreign_base(u"holder");
+        WSAPROTOCOL_INFOW holder = foreign_base(QF_WTEXT("holder"));
         holder.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
         install_foreign(taken, holder);
     }

@@ -1,4 +1,5 @@
 #include "installer_test_support.h"
+#include <wide_text.h>
 
 #include <chain_guid.h>
 #include <machine.h>
@@ -75,7 +76,7 @@ std::string guid_text(const GUID& guid) {
 
 bool same_guid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
-WSAPROTOCOL_INFOW foreign_base(const std::u16string& name) {
+WSAPROTOCOL_INFOW foreign_base(const std::basic_string<WCHAR>& name) {
     WSAPROTOCOL_INFOW info{};
     info.dwServiceFlags1 = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER | XP1_IFS_HANDLES;
     info.ProtocolChain.ChainLen = BASE_PROTOCOL;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <temp_machine_root.h>
+#include <wide_text.h>
 
 #include <windows.h>
 #include <ws2spi.h>
@@ -37,7 +38,7 @@ std::string guid_text(const GUID& guid);
 bool same_guid(const GUID& a, const GUID& b);
 
 // A base entry of another vendor: TCP over IPv4, named name (UTF-16 code units).
-WSAPROTOCOL_INFOW foreign_base(const std::u16string& name);
+WSAPROTOCOL_INFOW foreign_base(const std::basic_string<WCHAR>& name);
 // Installs entry under id with library path "othervendor.dll".
 void install_foreign(const GUID& id, WSAPROTOCOL_INFOW entry);
 

@@ -1,5 +1,6 @@
 // The admin command line, run as a program against temporary machine roots.
 #include "catalog_listing.h"
+#include <wide_text.h>
 
 #include <chain_guid.h>
 #include <machine.h>
@@ -254,16 +255,16 @@ TEST_F(QuillfenceCli, ADamagedCatalogIsReportedAndNeitherStatusNorEnableClaimsAn
 
 TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {
     struct Case {
-        const char16_t* name;
+        const WCHAR* name;
         int chainLength;
         const char* expected;
     };
     const Case cases[] = {
-        {u"plain", 1, "7 \"plain\" chain 7"},
-        {u"quote \" and \\ backslash", 1, "7 \"quote \\\" and \\\\ backslash\" chain 7"},
-        {u"line\nbreak\ttab", 1, "7 \"line\\x0abreak\\x09tab\" chain 7"},
-        {u"caf\u00e9", 0, "7 \"caf\xc3\xa9\" layered"},
-        {u"deep", 9, "7 \"deep\" chain 7 8 9 10 11 12 13"},
+        {QF_WTEXT("plain"), 1, "7 \"plain\" chain 7"},
+        {QF_WTEXT("quote \" and \\ backslash"), 1, "7 \"quote \\\" and \\\\ backslash\" chain 7"},
+        {QF_WTEXT("line\nbreak\ttab"), 1, "7 \"line\\x0abreak\\x09tab\" chain 7"},
+        {QF_WTEXT("caf\u00e9"), 0, "7 \"caf\xc3\xa9\" layered"},
+        {QF_WTEXT("deep"), 9, "7 \"deep\" chain 7 8 9 10 11 12 13"},
     };
     for (const Case& c : cases) {
         WSAPROTOCOL_INFOW entry{};

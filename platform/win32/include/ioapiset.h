@@ -10,7 +10,9 @@ extern "C" {
 
 /* With FileHandle INVALID_HANDLE_VALUE and no ExistingCompletionPort: a new port. With a file or
  * socket handle and a port: associates the handle with the port under CompletionKey and returns the
- * port (a handle can be associated once). NumberOfConcurrentThreads is accepted and not enforced. */
+ * port (a handle can be associated once; the association ends when the handle is closed). A handle
+ * that is not open gives ERROR_INVALID_HANDLE. NumberOfConcurrentThreads is accepted and not
+ * enforced. */
 HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE ExistingCompletionPort, ULONG_PTR CompletionKey,
                                      DWORD NumberOfConcurrentThreads);
 /* TRUE with a packet; FALSE with *lpOverlapped set when the packet reports a failed operation (the

@@ -11,12 +11,17 @@
 extern "C" {
 #endif
 
-/* Reasons passed to a module's DllMain(HINSTANCE, DWORD, LPVOID). On DLL_PROCESS_DETACH the
- * reserved argument is NULL for an unload by FreeLibrary and non-NULL at process exit. */
+/* Reasons passed to a module's DllMain. On DLL_PROCESS_DETACH the reserved argument is NULL for an
+ * unload by FreeLibrary and non-NULL at process exit. */
 #define DLL_PROCESS_DETACH 0
 #define DLL_PROCESS_ATTACH 1
 #define DLL_THREAD_ATTACH 2
 #define DLL_THREAD_DETACH 3
+
+/* A module's entry point, which a module may define: declared here with C linkage, so a definition
+ * with this signature has it too and the loader finds it by its name. LoadLibraryA refuses a module
+ * that defines a DllMain of another signature (C++ linkage) with ERROR_DLL_INIT_FAILED. */
+BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);

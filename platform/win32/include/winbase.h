@@ -120,12 +120,20 @@ HANDLE WINAPI LocalFree(HANDLE hMem);
 HANDLE WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
 HANDLE WINAPI GlobalFree(HANDLE hMem);
 
-/* Critical sections: recursive, owned by a thread. */
+/* Critical sections: recursive, owned by a thread. Once the process is ending (the libraries'
+ * DLL_PROCESS_DETACH at exit and after) DeleteCriticalSection leaves the section usable, since
+ * other threads may still hold it or wait for it here. */
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+/* WCHAR strings. A NULL string has length 0; lstrcpyW and lstrcatW give NULL for a NULL argument.
+ * The destination must have room, as on Windows (nothing checks its size). */
+int WINAPI lstrlenW(LPCWSTR lpString);
+LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2);
+LPWSTR WINAPI lstrcatW(LPWSTR lpString1, LPCWSTR lpString2);
 
 /* Time */
 void WINAPI Sleep(DWORD dwMilliseconds);

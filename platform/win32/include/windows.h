@@ -10,6 +10,7 @@
 #include "windef.h"
 #include "winerror.h"
 #include "winbase.h"
+#include "stringapiset.h"
 #include "winreg.h"
 #include "synchapi.h"
 #include "processthreadsapi.h"

@@ -135,7 +135,9 @@ typedef struct tagCREATESTRUCTA {
 typedef HANDLE HGDIOBJ;
 
 /* Window classes: a class is named (without regard to case) within the module that registers it;
- * a second registration gives ERROR_CLASS_ALREADY_EXISTS. */
+ * a second registration gives ERROR_CLASS_ALREADY_EXISTS. As on Windows, a module's classes stay
+ * registered when it is unloaded, and are its classes again when it is loaded again (while it is
+ * away, no window can be made of them: ERROR_CANNOT_FIND_WND_CLASS). */
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 

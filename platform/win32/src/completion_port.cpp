@@ -3,9 +3,13 @@
 #include <qf/handle_table.h>
 #include <qf/waitable.h>
 
+#include "fault_take.h"
 #include "thread_state.h"
 
+#include <fcntl.h>
+
 #include <chrono>
+#include <climits>
 #include <deque>
 #include <unordered_map>
 
@@ -48,6 +52,14 @@ std::mutex& association_lock() {
 std::unordered_map<uintptr_t, Association>& associations() {
     static auto* instance = new std::unordered_map<uintptr_t, Association>;
     return *instance;
+}
+
+// A handle that can join a port: an open kernel object of the stand-in, or an open descriptor (a
+// socket handle is its descriptor).
+bool is_open_handle(HANDLE handle) {
+    if (handle_lookup(handle)) return true;
+    auto value = reinterpret_cast<uintptr_t>(handle);
+    return value <= static_cast<uintptr_t>(INT_MAX) && fcntl(static_cast<int>(value), F_GETFD) >= 0;
 }
 
 void post(PortQueue& queue, const Packet& packet) {
@@ -99,9 +111,13 @@ extern "C" HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE Existi
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         }
+        if (qf::fault_take(qf::Fault::CreateIoCompletionPort)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
         return qf::handle_insert(std::make_shared<CompletionPort>());
     }
-    if (!FileHandle) {
+    if (!FileHandle || !qf::is_open_handle(FileHandle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -112,9 +128,12 @@ extern "C" HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE Existi
             SetLastError(ERROR_INVALID_HANDLE);
             return nullptr;
         }
-    } else {
-        port = std::make_shared<CompletionPort>();
     }
+    if (qf::fault_take(qf::Fault::CreateIoCompletionPort)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (!port) port = std::make_shared<CompletionPort>();
     {
         std::lock_guard<std::mutex> guard(qf::association_lock());
         auto& table = qf::associations();

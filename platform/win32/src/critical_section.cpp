@@ -1,4 +1,6 @@
 // Critical sections: recursive locks owned by a thread, as on Windows.
+#include "modules.h"
+
 #include <windows.h>
 
 #include <pthread.h>
@@ -72,6 +74,10 @@ extern "C" void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection
 }
 
 extern "C" void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
+    // A library deletes its locks in its detach at process exit, when on Windows no other thread
+    // runs; here one may still hold the section or wait for it, so the section stays as it is (the
+    // process is ending, its memory goes with it).
+    if (qf::process_exiting()) return;
     auto* mutex = static_cast<pthread_mutex_t*>(lpCriticalSection->LockSemaphore);
     if (mutex) {
         pthread_mutex_destroy(mutex);

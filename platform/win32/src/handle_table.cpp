@@ -1,3 +1,4 @@
+#include <qf/completion_port.h>
 #include <qf/handle_table.h>
 
 #include <mutex>
@@ -17,6 +18,10 @@ HandleTable& table() {
     return *instance;
 }
 
+// The table's key for a handle: the low two bits are tag bits that callers may set (an event handle
+// with its lowest bit set asks for no completion packet), and Windows ignores them in a look-up.
+uintptr_t key_of(HANDLE handle) { return reinterpret_cast<uintptr_t>(handle) & ~static_cast<uintptr_t>(3); }
+
 }  // namespace
 
 HANDLE handle_insert(std::shared_ptr<KernelObject> object) {
@@ -31,7 +36,7 @@ HANDLE handle_insert(std::shared_ptr<KernelObject> object) {
 std::shared_ptr<KernelObject> handle_lookup(HANDLE handle) {
     HandleTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
-    auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
+    auto it = t.objects.find(key_of(handle));
     return it == t.objects.end() ? nullptr : it->second;
 }
 
@@ -40,11 +45,13 @@ bool handle_remove(HANDLE handle) {
     {
         HandleTable& t = table();
         std::lock_guard<std::mutex> guard(t.lock);
-        auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
+        auto it = t.objects.find(key_of(handle));
         if (it == t.objects.end()) return false;
         object = std::move(it->second);
         t.objects.erase(it);
     }
+    // A port association goes with the handle.
+    completion_port_forget(reinterpret_cast<HANDLE>(key_of(handle)));
     return true;  // the object dies here unless a call still holds it
 }
 

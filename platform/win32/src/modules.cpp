@@ -3,6 +3,7 @@
 // that was in the process before its first LoadLibraryA (linked by the program, or a dependency of
 // another library) is the same instance and is never unloaded, as a statically linked DLL.
 #include "modules.h"
+#include "module_entry.h"
 
 #include <qf/module_file_name.h>
 
@@ -137,7 +138,10 @@ Module* find_by_base(const std::string& base) {
     return nullptr;
 }
 
+std::atomic<bool> exiting{false};
+
 void detach_all_at_exit() {
+    exiting.store(true);
     Loader& l = loader();
     std::lock_guard<std::recursive_mutex> guard(l.lock);
     std::vector<Module*> attached;
@@ -169,6 +173,7 @@ bool attach(Module& module) {
 }
 
 // Records a module found in the process or just opened; handle carries one dlopen reference.
+// Null (the reference given back) for a module whose entry point would not be found.
 Module* record(void* handle, const std::string& base, const std::string& path, bool pinned) {
     Loader& l = loader();
     auto it = l.modules.find(handle);
@@ -176,12 +181,19 @@ Module* record(void* handle, const std::string& base, const std::string& path, b
         dlclose(handle);
         return &it->second;
     }
+    if (!own_symbol(handle, "DllMain") && module_defines_cxx_dll_main(path)) {
+        fprintf(stderr, "LoadLibraryA: %s defines DllMain with C++ linkage; it must be declared as "
+                        "<libloaderapi.h> declares it\n", path.c_str());
+        dlclose(handle);
+        return nullptr;
+    }
     Module& module = l.modules[handle];
     module.handle = handle;
     module.baseName = base;
     module.path = path;
     module.pinned = pinned;
     module.dllMain = reinterpret_cast<DllMainProc>(own_symbol(handle, "DllMain"));
+    window_classes_module_loaded(static_cast<HINSTANCE>(handle), base);
     return &module;
 }
 
@@ -196,11 +208,30 @@ Module* find_in_process(const std::string& base, const std::string& path) {
         if (!handle) return nullptr;
     }
     Module* module = record(handle, base, where, true);
-    attach(*module);  // a module linked by the program: attached as it would be at start-up
+    if (module) attach(*module);  // a module linked by the program: attached as it would be at start-up
     return module;
 }
 
 }  // namespace
+
+bool process_exiting() { return exiting.load(); }
+
+bool module_offset_of(HMODULE module, const void* address, uintptr_t& offset) {
+    Dl_info info = {};
+    link_map* owner = nullptr;
+    link_map* self = nullptr;
+    if (!address || !dladdr1(address, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) ||
+        dlinfo(module, RTLD_DI_LINKMAP, &self) != 0 || owner != self)
+        return false;
+    offset = reinterpret_cast<uintptr_t>(address) - self->l_addr;
+    return true;
+}
+
+void* module_address_at(HMODULE module, uintptr_t offset) {
+    link_map* self = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &self) != 0) return nullptr;
+    return reinterpret_cast<void*>(self->l_addr + offset);
+}
 
 bool module_file_name(HMODULE module, std::string& path) {
     Loader& l = loader();
@@ -248,6 +279,10 @@ extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
         return nullptr;
     }
     module = qf::record(handle, base, path, false);
+    if (!module) {
+        SetLastError(ERROR_DLL_INIT_FAILED);
+        return nullptr;
+    }
     if (!qf::attach(*module)) {
         l.modules.erase(handle);
         dlclose(handle);
@@ -272,7 +307,7 @@ extern "C" BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
         module.attached = false;
         module.dllMain(hLibModule, DLL_PROCESS_DETACH, nullptr);
     }
-    qf::window_classes_forget_module(hLibModule);
+    qf::window_classes_module_unloading(hLibModule, module.baseName);
     void* handle = module.handle;
     l.modules.erase(it);
     dlclose(handle);

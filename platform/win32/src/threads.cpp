@@ -1,5 +1,6 @@
 // Threads: CreateThread / ExitThread, thread ids and handles, the current thread and process
 // pseudo-handles, DuplicateHandle and OpenThread.
+#include "fault_take.h"
 #include "thread_state.h"
 
 #include <pthread.h>
@@ -39,11 +40,23 @@ std::shared_ptr<ThreadState> make_thread_state() {
     return state;
 }
 
-// Holds the calling thread's record; a thread that the stand-in did not start ends here.
+// Trivially destructible, so valid until the thread is gone: whether the holder below has been
+// destroyed, the id of the record it held, and the record that the thread uses from then on.
+thread_local bool holderGone = false;
+thread_local DWORD endedId = 0;
+thread_local std::shared_ptr<ThreadState>* lateRecord = nullptr;
+
+// Holds the calling thread's record; a thread that the stand-in did not start ends here. It goes
+// with the thread's other thread_local objects, which at process exit is before the libraries'
+// DllMain runs on the exiting thread; calls made after that get a record with the same id.
 struct CurrentThreadHolder {
     std::shared_ptr<ThreadState> state;
     ~CurrentThreadHolder() {
-        if (state) thread_ended(state, 0);
+        std::shared_ptr<ThreadState> ending = std::move(state);
+        holderGone = true;
+        if (!ending) return;
+        endedId = ending->id;
+        thread_ended(ending, 0);
     }
 };
 thread_local CurrentThreadHolder currentHolder;
@@ -87,6 +100,14 @@ void* thread_main(void* arg) {
 }  // namespace
 
 std::shared_ptr<ThreadState> current_thread() {
+    if (holderGone) {
+        if (!lateRecord) {
+            auto late = std::make_shared<ThreadState>();
+            late->id = endedId ? endedId : next_thread_id();
+            lateRecord = new std::shared_ptr<ThreadState>(std::move(late));  // lives as long as the thread
+        }
+        return *lateRecord;
+    }
     if (!currentHolder.state) currentHolder.state = make_thread_state();
     return currentHolder.state;
 }
@@ -138,6 +159,10 @@ extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T dwStackSize,
                                       LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
     if (!lpStartAddress || (dwCreationFlags & ~static_cast<DWORD>(STACK_SIZE_PARAM_IS_A_RESERVATION)) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (qf::fault_take(qf::Fault::CreateThread)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     auto start = std::make_unique<qf::StartBlock>();

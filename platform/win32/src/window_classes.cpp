@@ -1,9 +1,13 @@
 // Window classes: RegisterClassA / UnregisterClassA. A class is named without regard to case
-// within the module that registers it (CS_GLOBALCLASS: within the process).
+// within the module that registers it (CS_GLOBALCLASS: within the process). A module's classes
+// outlive its unloading, as on Windows: dormant while it is away, its own again when it is back.
+#include "fault_take.h"
 #include "modules.h"
 #include "windows_internal.h"
 
 #include <strings.h>
+
+#include <algorithm>
 
 namespace qf {
 namespace {
@@ -20,11 +24,18 @@ bool same_name(const WindowClass& c, LPCSTR name) {
                          : strcasecmp(c.name.c_str(), name) == 0;
 }
 
+// Whether a live class stands in the way of registering name for module: the same name in the
+// same module, or a global class of that name on either side.
+bool in_the_way(const WindowClass& c, LPCSTR name, HINSTANCE module, UINT style) {
+    return !c.dormant && same_name(c, name) &&
+           (c.info.hInstance == module || ((c.info.style | style) & CS_GLOBALCLASS));
+}
+
 }  // namespace
 
 bool window_class_find(LPCSTR name, HINSTANCE module, WindowClass& out) {
     for (const WindowClass& c : classes()) {
-        if (same_name(c, name) && c.info.hInstance == module) {
+        if (!c.dormant && same_name(c, name) && c.info.hInstance == module) {
             out = c;
             return true;
         }
@@ -32,7 +43,7 @@ bool window_class_find(LPCSTR name, HINSTANCE module, WindowClass& out) {
     // A window made without a module takes the class of that name from any module; otherwise
     // only a global class of another module will do.
     for (const WindowClass& c : classes()) {
-        if (same_name(c, name) && (!module || (c.info.style & CS_GLOBALCLASS))) {
+        if (!c.dormant && same_name(c, name) && (!module || (c.info.style & CS_GLOBALCLASS))) {
             out = c;
             return true;
         }
@@ -40,10 +51,39 @@ bool window_class_find(LPCSTR name, HINSTANCE module, WindowClass& out) {
     return false;
 }
 
-void window_classes_forget_module(HINSTANCE module) {
+void window_classes_module_unloading(HINSTANCE module, const std::string& moduleName) {
+    std::lock_guard<std::mutex> guard(windows_lock());
+    for (WindowClass& c : classes()) {
+        if (c.dormant || c.info.hInstance != module) continue;
+        c.dormant = true;
+        c.moduleName = moduleName;
+        c.procInModule = module_offset_of(module, reinterpret_cast<const void*>(c.info.lpfnWndProc), c.procOffset);
+        c.info.hInstance = nullptr;
+    }
+}
+
+void window_classes_module_loaded(HINSTANCE module, const std::string& moduleName) {
     std::lock_guard<std::mutex> guard(windows_lock());
     auto& all = classes();
-    for (auto it = all.begin(); it != all.end();) it = it->info.hInstance == module ? all.erase(it) : std::next(it);
+    for (auto it = all.begin(); it != all.end();) {
+        if (!it->dormant || it->moduleName != moduleName) {
+            ++it;
+            continue;
+        }
+        // A global class of the same name registered meanwhile has taken the name.
+        bool taken = std::any_of(all.begin(), all.end(), [&](const WindowClass& other) {
+            return in_the_way(other, it->name.c_str(), module, it->info.style);
+        });
+        if (taken) {
+            it = all.erase(it);
+            continue;
+        }
+        it->dormant = false;
+        it->info.hInstance = module;
+        if (it->procInModule)
+            it->info.lpfnWndProc = reinterpret_cast<WNDPROC>(module_address_at(module, it->procOffset));
+        ++it;
+    }
 }
 
 }  // namespace qf
@@ -55,11 +95,14 @@ extern "C" ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    if (qf::fault_take(qf::Fault::RegisterClassA)) {  // ahead of the name check: a test asked for it
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     std::lock_guard<std::mutex> guard(qf::windows_lock());
     auto& all = qf::classes();
     for (const qf::WindowClass& c : all) {
-        if (!qf::same_name(c, lpWndClass->lpszClassName)) continue;
-        if (c.info.hInstance == lpWndClass->hInstance || ((c.info.style | lpWndClass->style) & CS_GLOBALCLASS)) {
+        if (qf::in_the_way(c, lpWndClass->lpszClassName, lpWndClass->hInstance, lpWndClass->style)) {
             SetLastError(ERROR_CLASS_ALREADY_EXISTS);
             return 0;
         }
@@ -87,7 +130,7 @@ extern "C" BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance)
     std::lock_guard<std::mutex> guard(qf::windows_lock());
     auto& all = qf::classes();
     for (auto it = all.begin(); it != all.end(); ++it) {
-        if (!qf::same_name(*it, lpClassName) || it->info.hInstance != hInstance) continue;
+        if (it->dormant || !qf::same_name(*it, lpClassName) || it->info.hInstance != hInstance) continue;
         if (qf::window_class_has_windows(it->atom)) {
             SetLastError(ERROR_CLASS_HAS_WINDOWS);
             return FALSE;

@@ -1,5 +1,6 @@
 // Windows: CreateWindowExA, DestroyWindow, the window's data (Get/SetWindowLong(Ptr)A) and
 // DefWindowProcA. Nothing is drawn: these are hidden windows that receive messages.
+#include "fault_take.h"
 #include "windows_internal.h"
 
 #include <cstring>
@@ -94,6 +95,10 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCS
         }
         if (hWndParent && hWndParent != HWND_MESSAGE && !qf::window_find(hWndParent)) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        if (qf::fault_take(qf::Fault::CreateWindowExA)) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
         static uintptr_t nextHandle = 0x10010;

@@ -18,6 +18,12 @@ struct WindowClass {
     std::string name;  // as registered
     WNDCLASSA info;    // lpszClassName and lpszMenuName are not kept
     ATOM atom;
+    // A class of a module that has been unloaded: kept, but no window is made of it until the
+    // module (by its name) is loaded again. Its instance is then null.
+    bool dormant = false;
+    std::string moduleName;
+    bool procInModule = false;  // lpfnWndProc was procOffset into the module's mapping
+    uintptr_t procOffset = 0;
 };
 
 struct Window {

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <set>
 
@@ -16,6 +19,25 @@ using win32_test::start_thread;
 namespace {
 
 HANDLE new_port() { return CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0); }
+
+// A socket handle is a descriptor: a kernel socket that the test closes itself, dropping its
+// association as the Winsock runtime does when it closes a socket.
+class SocketDescriptor {
+public:
+    SocketDescriptor() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {}
+    ~SocketDescriptor() { close(); }
+    HANDLE handle() const { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(fd_)); }
+    bool valid() const { return fd_ >= 0; }
+    void close() {
+        if (fd_ < 0) return;
+        qf::completion_port_forget(handle());
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
 
 TEST(CompletionPorts, PacketsComeOutInTheOrderTheyWentIn) {
     HANDLE port = new_port();
@@ -74,7 +96,9 @@ TEST(CompletionPorts, TwoWaitersEachTakeOnePacket) {
 
 TEST(CompletionPorts, AssociatedHandleCompletesUnderItsKeyWithItsError) {
     HANDLE port = new_port();
-    HANDLE socketLike = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(7));  // a socket is a descriptor
+    SocketDescriptor socket;
+    ASSERT_TRUE(socket.valid());
+    HANDLE socketLike = socket.handle();
     EXPECT_FALSE(qf::completion_port_associated(socketLike));
     ASSERT_EQ(CreateIoCompletionPort(socketLike, port, 0x1234, 0), port);
     EXPECT_TRUE(qf::completion_port_associated(socketLike));
@@ -103,13 +127,15 @@ TEST(CompletionPorts, AssociatedHandleCompletesUnderItsKeyWithItsError) {
     qf::completion_port_forget(socketLike);
     EXPECT_FALSE(qf::completion_port_complete(socketLike, 0, &ok, 0));
     EXPECT_EQ(CreateIoCompletionPort(socketLike, other, 1, 0), other);
-    qf::completion_port_forget(socketLike);
+    socket.close();
     CloseHandle(other);
     CloseHandle(port);
 }
 
 TEST(CompletionPorts, AssociationWithoutAPortMakesOne) {
-    HANDLE handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(9));
+    SocketDescriptor socket;
+    ASSERT_TRUE(socket.valid());
+    HANDLE handle = socket.handle();
     HANDLE port = CreateIoCompletionPort(handle, nullptr, 5, 0);
     ASSERT_NE(port, nullptr);
     OVERLAPPED o = {};
@@ -122,7 +148,43 @@ TEST(CompletionPorts, AssociationWithoutAPortMakesOne) {
     CloseHandle(port);
     // The port is gone: the association no longer delivers.
     EXPECT_FALSE(qf::completion_port_complete(handle, 1, &o, 0));
-    qf::completion_port_forget(handle);
+}
+
+TEST(CompletionPorts, OnlyAnOpenHandleJoinsAPort) {
+    HANDLE port = new_port();
+    ASSERT_NE(port, nullptr);
+    SocketDescriptor socket;
+    ASSERT_TRUE(socket.valid());
+    HANDLE closedSocket = socket.handle();
+    socket.close();
+    HANDLE closedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CloseHandle(closedEvent);
+    for (HANDLE closed : {closedSocket, closedEvent}) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(CreateIoCompletionPort(closed, port, 1, 0), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_EQ(CreateIoCompletionPort(closed, nullptr, 1, 0), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_FALSE(qf::completion_port_associated(closed));
+    }
+    // So a socket that later gets the closed one's descriptor number starts with no port.
+    SocketDescriptor reused;
+    ASSERT_TRUE(reused.valid());
+    ASSERT_EQ(reused.handle(), closedSocket);  // the kernel gives out the lowest free number
+    EXPECT_FALSE(qf::completion_port_associated(reused.handle()));
+    CloseHandle(port);
+}
+
+TEST(CompletionPorts, ClosingAHandleEndsItsAssociation) {
+    HANDLE port = new_port();
+    HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // stands for any handle of the stand-in
+    ASSERT_EQ(CreateIoCompletionPort(handle, port, 3, 0), port);
+    EXPECT_TRUE(qf::completion_port_associated(handle));
+    ASSERT_TRUE(CloseHandle(handle));
+    EXPECT_FALSE(qf::completion_port_associated(handle));
+    OVERLAPPED o = {};
+    EXPECT_FALSE(qf::completion_port_complete(handle, 1, &o, 0));
+    CloseHandle(port);
 }
 
 TEST(CompletionPorts, ClosingThePortReleasesAWaiter) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +90,25 @@ TEST_F(Modules, ProcessExitDetachesWithReservedSet) {
     EXPECT_EQ(events(), "attach 0\ndetach 1\n");
 }
 
+typedef BOOL (*ContendLockProc)();
+
+// Windows stops a process's other threads before the libraries' detach at exit; here they still
+// run, and one blocked on a lock that the detach deletes must get the lock, not freed memory.
+TEST_F(Modules, LockDeletedByTheDetachAtExitStillServesAThreadBlockedOnIt) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        HMODULE module = LoadLibraryA(kModule);
+        auto contend = module ? proc_of<ContendLockProc>(module, "test_module_contend_lock") : nullptr;
+        _exit(contend && contend() ? (exit(0), 0) : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(events(), "attach 0\ndetach 1\nwaiter entered 1\n");
+}
+
 TEST_F(Modules, RefusedAttachFailsTheLoadAndUnloads) {
     setenv("QF_TEST_MODULE_REFUSE", "1", 1);
     EXPECT_EQ(LoadLibraryA(kModule), nullptr);
@@ -97,6 +119,13 @@ TEST_F(Modules, RefusedAttachFailsTheLoadAndUnloads) {
     HMODULE module = LoadLibraryA(kModule);
     EXPECT_NE(module, nullptr);
     FreeLibrary(module);
+}
+
+TEST_F(Modules, ModuleWhoseDllMainHasCxxLinkageIsRefused) {
+    // Its entry point could not be found by its name, so it would never run: the load fails.
+    EXPECT_EQ(LoadLibraryA("win32_cxxentry.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(GetModuleHandleA("win32_cxxentry.dll"), nullptr);
 }
 
 TEST_F(Modules, ModuleLinkedByTheProgramIsTheSameInstance) {
@@ -201,3 +230,57 @@ TEST_F(Modules, ModuleFileNameIsTheLoadedLibrarysFileAndTheProgramsForNull) {
     EXPECT_EQ(GetModuleFileNameA(module, path, sizeof(path)), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
+
+namespace {
+
+typedef ATOM (*RegisterClassProc)();
+constexpr const char* kModuleClass = "Test Module Window";
+
+uintptr_t load_address(HMODULE module) {
+    link_map* map = nullptr;
+    return dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 ? map->l_addr : 0;
+}
+
+HWND module_window(HINSTANCE instance) {
+    return CreateWindowExA(0, kModuleClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+}
+
+// A provider registers its window class at each start-up and goes on with the existing class when
+// the registration answers that it exists, as it does on Windows after an unload and a reload.
+TEST_F(Modules, WindowClassOfALibraryOutlivesItsUnloadAndServesItWhenLoadedAgain) {
+    HMODULE first = LoadLibraryA(kModule);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(proc_of<RegisterClassProc>(first, "test_module_register_class")(), 0);
+    const uintptr_t firstAddress = load_address(first);
+    ASSERT_NE(firstAddress, 0u);
+    ASSERT_TRUE(FreeLibrary(first));
+
+    // While the library is away no window can be made of its class.
+    EXPECT_EQ(module_window(nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+
+    // The old place is taken, so the library comes back elsewhere.
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void* blocker = mmap(reinterpret_cast<void*>(firstAddress), page, PROT_NONE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    ASSERT_NE(blocker, MAP_FAILED);
+    HMODULE again = LoadLibraryA(kModule);
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(load_address(again), firstAddress);
+
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(proc_of<RegisterClassProc>(again, "test_module_register_class")(), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
+    HWND window = module_window(again);
+    ASSERT_NE(window, nullptr) << GetLastError();
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC),
+              reinterpret_cast<LONG_PTR>(GetProcAddress(again, "test_module_window_proc")));
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 0), 1);  // the procedure of the new load, with its data
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_TRUE(UnregisterClassA(kModuleClass, again));
+    FreeLibrary(again);
+    munmap(blocker, page);
+}
+
+}  // namespace

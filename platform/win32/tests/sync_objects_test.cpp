@@ -82,6 +82,29 @@ TEST(Events, NamedEventIsSharedInTheProcess) {
     CloseHandle(second);
 }
 
+// An OVERLAPPED hEvent with its lowest bit set asks for no completion packet; the event behind it
+// is the same event for every call that takes it.
+TEST(Events, HandleWithTagBitsSetNamesTheSameEvent) {
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    auto tagged = [event](uintptr_t bits) {
+        return reinterpret_cast<HANDLE>(reinterpret_cast<uintptr_t>(event) | bits);
+    };
+    for (uintptr_t bits : {uintptr_t{1}, uintptr_t{2}, uintptr_t{3}}) {
+        SCOPED_TRACE(bits);
+        ASSERT_TRUE(SetEvent(tagged(bits)));
+        EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+        ASSERT_TRUE(ResetEvent(tagged(bits)));
+        EXPECT_EQ(WaitForSingleObject(tagged(bits), 0), kTimeout);
+        SetEvent(event);
+        EXPECT_EQ(WaitForSingleObject(tagged(bits), 0), WAIT_OBJECT_0);
+        ResetEvent(event);
+    }
+    ASSERT_TRUE(CloseHandle(tagged(1)));
+    EXPECT_FALSE(SetEvent(event));  // closed under its tagged value
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
 TEST(Events, CallsOnAHandleOfAnotherKindFail) {
     HANDLE semaphore = CreateSemaphoreA(nullptr, 0, 1, nullptr);
     EXPECT_FALSE(SetEvent(semaphore));

@@ -1,6 +1,7 @@
 // The base catalog of a new machine: TCP, UDP and raw IPv4 over the base provider.
 #include "winsock_seed.h"
 
+#include <wide_text.h>
 #include <ws2spi.h>
 
 #include <cstring>
@@ -9,7 +10,7 @@
 namespace qf {
 
 const GUID kBaseProviderId = {0x5a1d0e5b, 0x7c2e, 0x4f43, {0x9e, 0x1a, 0x3f, 0x0a, 0xfd, 0x00, 0x00, 0x01}};
-const WCHAR kBaseProviderPath[32] = u"%SystemRoot%\\system32\\qfafd.dll";
+const WCHAR kBaseProviderPath[32] = QF_WTEXT("%SystemRoot%\\system32\\qfafd.dll");
 
 namespace {
 

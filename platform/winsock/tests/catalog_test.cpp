@@ -5,6 +5,8 @@
 #include "passthru.h"
 #include "winsock_seed.h"
 
+#include <wide_text.h>
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -100,7 +102,7 @@ TEST_F(CatalogTest, InstallGivesEachEntryAnIdThatChainsCanName) {
     WSAPROTOCOL_INFOW layered = layered_entry();
     GUID layeredId = guid(1);
     int error = 0;
-    ASSERT_EQ(0, WSCInstallProvider(&layeredId, u"layer.dll", &layered, 1, &error));
+    ASSERT_EQ(0, WSCInstallProvider(&layeredId, QF_WTEXT("layer.dll"), &layered, 1, &error));
     auto entries = enumerate_catalog();
     ASSERT_EQ(4u, entries.size());
     const WSAPROTOCOL_INFOW& installed = entries[3];
@@ -112,7 +114,7 @@ TEST_F(CatalogTest, InstallGivesEachEntryAnIdThatChainsCanName) {
     chain.ProtocolChain.ChainEntries[0] = installed.dwCatalogEntryId;
     chain.ProtocolChain.ChainEntries[1] = entries[0].dwCatalogEntryId;
     GUID chainId = guid(2);
-    ASSERT_EQ(0, WSCInstallProvider(&chainId, u"layer.dll", &chain, 1, &error));
+    ASSERT_EQ(0, WSCInstallProvider(&chainId, QF_WTEXT("layer.dll"), &chain, 1, &error));
     entries = enumerate_catalog();
     ASSERT_EQ(5u, entries.size());
     EXPECT_EQ(1005u, entries[4].dwCatalogEntryId);
@@ -128,11 +130,11 @@ TEST_F(CatalogTest, InstallGivesEachEntryAnIdThatChainsCanName) {
         int error;
     };
     const Refusal refusals[] = {
-        {"identifier already installed", guid(1), u"x.dll", 0, 0, 1, WSANO_RECOVERY},
-        {"chain names a missing entry", guid(3), u"x.dll", 2, 9999, 1, WSAEINVAL},
-        {"chain longer than the array", guid(4), u"x.dll", MAX_PROTOCOL_CHAIN + 1, 1001, 1, WSAEINVAL},
-        {"no entries", guid(5), u"x.dll", 0, 0, 0, WSAEINVAL},
-        {"empty path", guid(6), u"", 0, 0, 1, WSAEINVAL},
+        {"identifier already installed", guid(1), QF_WTEXT("x.dll"), 0, 0, 1, WSANO_RECOVERY},
+        {"chain names a missing entry", guid(3), QF_WTEXT("x.dll"), 2, 9999, 1, WSAEINVAL},
+        {"chain longer than the array", guid(4), QF_WTEXT("x.dll"), MAX_PROTOCOL_CHAIN + 1, 1001, 1, WSAEINVAL},
+        {"no entries", guid(5), QF_WTEXT("x.dll"), 0, 0, 0, WSAEINVAL},
+        {"empty path", guid(6), QF_WTEXT(""), 0, 0, 1, WSAEINVAL},
         {"no path", guid(7), nullptr, 0, 0, 1, WSAEFAULT},
     };
     for (const Refusal& r : refusals) {
@@ -150,13 +152,13 @@ TEST_F(CatalogTest, DeinstallRemovesEveryEntryOfTheProviderAndIdsAreNotReused) {
     WSAPROTOCOL_INFOW two[2] = {layered_entry(), layered_entry()};
     GUID id = guid(9);
     int error = 0;
-    ASSERT_EQ(0, WSCInstallProvider(&id, u"two.dll", two, 2, &error));
+    ASSERT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("two.dll"), two, 2, &error));
     EXPECT_EQ(5u, enumerate_catalog().size());
     ASSERT_EQ(0, WSCDeinstallProvider(&id, &error));
     EXPECT_EQ((std::vector<DWORD>{1001, 1002, 1003}), ids_of(enumerate_catalog()));
     EXPECT_EQ(SOCKET_ERROR, WSCDeinstallProvider(&id, &error));
     EXPECT_EQ(WSAEINVAL, error);
-    ASSERT_EQ(0, WSCInstallProvider(&id, u"two.dll", two, 1, &error));
+    ASSERT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("two.dll"), two, 1, &error));
     EXPECT_EQ(1006u, enumerate_catalog().back().dwCatalogEntryId);
 }
 
@@ -195,7 +197,7 @@ TEST_F(CatalogTest, ConcurrentInstallsLoseNoEntry) {
                 WSAPROTOCOL_INFOW info = layered_entry();
                 GUID id = guid(100 + t * kEach + i);
                 int error = 0;
-                EXPECT_EQ(0, WSCInstallProvider(&id, u"many.dll", &info, 1, &error)) << error;
+                EXPECT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("many.dll"), &info, 1, &error)) << error;
             }
         });
     }
@@ -221,7 +223,7 @@ TEST_F(CatalogTest, ADamagedStoredCatalogIsRefusedNotGuessed) {
     EXPECT_EQ(WSASYSNOTREADY, WSAStartup(MAKEWORD(2, 2), &data));
     WSAPROTOCOL_INFOW info = layered_entry();
     GUID id = guid(5);
-    EXPECT_EQ(SOCKET_ERROR, WSCInstallProvider(&id, u"x.dll", &info, 1, &error));  // nothing is written over it
+    EXPECT_EQ(SOCKET_ERROR, WSCInstallProvider(&id, QF_WTEXT("x.dll"), &info, 1, &error));  // nothing is written over it
     EXPECT_EQ(WSANO_RECOVERY, error);
 }
 

@@ -41,5 +41,6 @@ ClosedStandardDescriptor::~ClosedStandardDescriptor() {
         close(saved_);
     }
 }
+int open_kernel_socket() { return socket(AF_INET, SOCK_STREAM, 0); }
 
 }  // namespace wstest

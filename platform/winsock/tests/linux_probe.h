@@ -25,5 +25,7 @@ private:
     int fd_;
     int saved_;
 };
+// A kernel socket that the runtime never sees (-1 on failure).
+int open_kernel_socket();
 
 }  // namespace wstest

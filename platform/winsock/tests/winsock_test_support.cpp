@@ -3,6 +3,8 @@
 #include "passthru.h"
 #include "winsock_seed.h"
 
+#include <wide_text.h>
+
 #include <cstring>
 #include <ctime>
 
@@ -34,7 +36,7 @@ void install_passthru() {
     for (size_t i = 0; name[i]; ++i) layered.szProtocol[i] = name[i];
     GUID id = kPassthruLayeredId;
     int error = 0;
-    ASSERT_EQ(0, WSCInstallProvider(&id, u"qfpassthru.dll", &layered, 1, &error)) << error;
+    ASSERT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("qfpassthru.dll"), &layered, 1, &error)) << error;
 
     DWORD layeredId = 0;
     for (const auto& entry : enumerate_catalog())
@@ -57,7 +59,7 @@ void install_passthru() {
         for (; prefix[n]; ++n) text[n] = prefix[n];
         for (size_t i = 0; base.szProtocol[i] && n < WSAPROTOCOL_LEN; ++i) text[n++] = base.szProtocol[i];
         std::memcpy(chain.szProtocol, text, sizeof(text));
-        ASSERT_EQ(0, WSCInstallProvider(&chainId, u"qfpassthru.dll", &chain, 1, &error)) << error;
+        ASSERT_EQ(0, WSCInstallProvider(&chainId, QF_WTEXT("qfpassthru.dll"), &chain, 1, &error)) << error;
     }
     std::vector<DWORD> order;
     auto entries = enumerate_catalog();

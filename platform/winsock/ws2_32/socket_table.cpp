@@ -62,12 +62,13 @@ SOCKET table_register_base(DWORD catalogEntryId, SOCKET handle, int& error) {
         return handle;
     }
     // A new socket. A record left for this number belongs to a descriptor that was closed behind
-    // the runtime's back; the kernel has given the number out again, so the old record goes.
+    // the runtime's back; the kernel has given the number out again, so the old record goes. So
+    // does a port association of the number, whatever it was made for: a new socket has none.
     SocketRecord record;
     record.catalogEntryId = catalogEntryId;
     record.generation = t.nextGeneration++;
+    forget_port(handle);
     if (it != t.records.end()) {
-        forget_port(handle);
         it->second = record;
     } else {
         t.records.emplace(handle, record);

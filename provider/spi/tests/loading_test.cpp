@@ -1,6 +1,7 @@
 // Loading the next provider of a chain: started once and kept, or, when its start-up is not
 // acceptable, cleaned up exactly once for a successful start-up and tried again next time.
 #include "spi_harness.h"
+#include <wide_text.h>
 
 #include <sporder.h>
 #include <string.h>
@@ -60,7 +61,7 @@ protected:
         base.ProtocolChain.ChainLen = BASE_PROTOCOL;
         GUID id = kFakeBaseId;
         int error = 0;
-        ASSERT_EQ(0, WSCInstallProvider(&id, u"%SystemRoot%\\system32\\spifakebase.dll", &base, 1, &error)) << error;
+        ASSERT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("%SystemRoot%\\system32\\spifakebase.dll"), &base, 1, &error)) << error;
         DWORD baseId = 0;
         for (const auto& entry : enumerate_catalog())
             if (memcmp(&entry.ProviderId, &kFakeBaseId, sizeof(GUID)) == 0) baseId = entry.dwCatalogEntryId;
@@ -69,7 +70,7 @@ protected:
         chain.ProviderId = kFakeChainId;
         chain.ProtocolChain.ChainEntries[1] = baseId;
         GUID chainId = kFakeChainId;
-        ASSERT_EQ(0, WSCInstallProvider(&chainId, u"vtlsp.dll", &chain, 1, &error)) << error;
+        ASSERT_EQ(0, WSCInstallProvider(&chainId, QF_WTEXT("vtlsp.dll"), &chain, 1, &error)) << error;
     }
     static WSAPROTOCOL_INFOW fakeChain() {
         for (const auto& entry : enumerate_catalog())

@@ -1,4 +1,5 @@
 #include "spi_harness.h"
+#include <wide_text.h>
 
 #include <sporder.h>
 #include <string.h>
@@ -45,7 +46,7 @@ void install_vtlsp() {
     copy_name(layered.szProtocol, "LAYERED_VTLSP", nullptr);
     GUID id = kVtlspId;
     int error = 0;
-    ASSERT_EQ(0, WSCInstallProvider(&id, u"vtlsp.dll", &layered, 1, &error)) << error;
+    ASSERT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("vtlsp.dll"), &layered, 1, &error)) << error;
 
     DWORD layeredId = 0;
     WSAPROTOCOL_INFOW base{};
@@ -62,7 +63,7 @@ void install_vtlsp() {
     chain.ProtocolChain.ChainEntries[1] = base.dwCatalogEntryId;
     copy_name(chain.szProtocol, "LAYERED ", base.szProtocol);
     GUID chainId = kChainId;
-    ASSERT_EQ(0, WSCInstallProvider(&chainId, u"vtlsp.dll", &chain, 1, &error)) << error;
+    ASSERT_EQ(0, WSCInstallProvider(&chainId, QF_WTEXT("vtlsp.dll"), &chain, 1, &error)) << error;
 
     std::vector<DWORD> order;
     auto entries = enumerate_catalog();

@@ -15,7 +15,8 @@ bool completion_port_complete(HANDLE fileHandle, DWORD bytes, LPOVERLAPPED overl
 bool completion_port_associated(HANDLE fileHandle);
 
 // Drops the association of a handle that is being closed, so a later handle with the same value
-// (sockets are file descriptors, which the kernel reuses) starts unassociated.
+// (sockets are file descriptors, which the kernel reuses) starts unassociated. CloseHandle does so
+// for the stand-in's own handles; the Winsock runtime for its sockets.
 void completion_port_forget(HANDLE fileHandle);
 
 }  // namespace qf

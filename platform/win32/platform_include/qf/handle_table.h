@@ -15,8 +15,9 @@ public:
 };
 
 HANDLE handle_insert(std::shared_ptr<KernelObject> object);
+// Look-ups ignore the low two bits of the handle value, as Windows does (they are tag bits).
 std::shared_ptr<KernelObject> handle_lookup(HANDLE handle);
-// Removes the handle; false when it names no object.
+// Removes the handle (tag bits ignored); false when it names no object.
 bool handle_remove(HANDLE handle);
 
 template <class T>

@@ -12,9 +12,10 @@
 #pragma once
 
 #include <ws2spi.h>
+#include <wide_text.h>
 
 constexpr GUID kScriptableProviderId = {0x3b8f61d2, 0x74a0, 0x4e15, {0x9c, 0x2d, 0x0e, 0x51, 0xa7, 0x63, 0xf8, 0x24}};
-constexpr WCHAR kScriptablePath[] = u"qfscriptable.dll";
+constexpr WCHAR kScriptablePath[] = QF_WTEXT("qfscriptable.dll");
 
 // How SIO_GET_EXTENSION_FUNCTION_POINTER is answered.
 enum ScriptableExtensions {
