@@ -1,0 +1,241 @@
+// live_probe: a small program that the live tests run through quillfence-run. Each command does
+// one thing with sockets the way programs do and prints what it saw, one word or line at a time.
+//   routed                  is a new IPv4 socket routed through Winsock?
+//   ipv6                    what socket(AF_INET6) answers ("ok" or the errno's name)
+//   unix                    a local socket pair works and is left to the kernel
+//   fetch PORT              GET / from 127.0.0.1:PORT with write() and read(); prints the body's length
+//   dup PORT                the request and answer on duplicates of the socket after it is closed
+//   nonblock PORT           a non-blocking connect and receive, and MSG_DONTWAIT on a blocking socket
+//   refused PORT            a blocking connect to a port nobody listens on
+//   fork-exec PORT SELF     a forked child fetches, an executed child says whether it is routed
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+const char* errno_name(int e) {
+    switch (e) {
+    case 0: return "ok";
+    case EAFNOSUPPORT: return "EAFNOSUPPORT";
+    case ECONNREFUSED: return "ECONNREFUSED";
+    case EINPROGRESS: return "EINPROGRESS";
+    case EAGAIN: return "EAGAIN";
+    case EBADF: return "EBADF";
+    case ESHUTDOWN: return "ESHUTDOWN";
+    case ENETDOWN: return "ENETDOWN";
+    default: return strerror(e);
+    }
+}
+
+// The kernel's own status flags of fd (what the descriptor really is, past any interposed fcntl).
+long kernel_flags(int fd) {
+    char path[64];
+    snprintf(path, sizeof(path), "/proc/self/fdinfo/%d", fd);
+    FILE* f = fopen(path, "r");
+    if (!f) return -1;
+    char line[128];
+    long flags = -1;
+    while (fgets(line, sizeof(line), f))
+        if (strncmp(line, "flags:", 6) == 0) flags = strtol(line + 6, nullptr, 8);
+    fclose(f);
+    return flags;
+}
+
+// Winsock's kernel sockets never block (its blocking calls wait inside the stand-in), while the
+// program is told its socket blocks.
+bool is_routed(int fd) {
+    long kernel = kernel_flags(fd);
+    int told = fcntl(fd, F_GETFL);
+    return kernel >= 0 && (kernel & O_NONBLOCK) && told >= 0 && !(told & O_NONBLOCK);
+}
+
+sockaddr_in loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+int connect_to(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in a = loopback(port);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
+        int e = errno;
+        close(fd);
+        errno = e;
+        return -1;
+    }
+    return fd;
+}
+
+bool write_all(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        ssize_t n = write(fd, data, length);
+        if (n <= 0) return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// GET / on fd; the body's length after the headers, or -1.
+long exchange(int writeFd, int readFd) {
+    const char request[] = "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    if (!write_all(writeFd, request, sizeof(request) - 1)) return -1;
+    std::string answer;
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = read(readFd, buffer, sizeof(buffer));
+        if (n < 0) return -1;
+        if (n == 0) break;
+        answer.append(buffer, static_cast<size_t>(n));
+    }
+    size_t end = answer.find("\r\n\r\n");
+    return end == std::string::npos ? -1 : static_cast<long>(answer.size() - end - 4);
+}
+
+long fetch(int port) {
+    int fd = connect_to(port);
+    if (fd < 0) return -1;
+    long body = exchange(fd, fd);
+    close(fd);
+    return body;
+}
+
+int cmd_routed() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        printf("socket %s\n", errno_name(errno));
+        return 1;
+    }
+    printf("%s\n", is_routed(fd) ? "routed" : "kernel");
+    return 0;
+}
+
+int cmd_ipv6() {
+    int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    printf("%s\n", fd >= 0 ? "ok" : errno_name(errno));
+    if (fd >= 0) close(fd);
+    return 0;
+}
+
+int cmd_unix() {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) {
+        printf("socketpair %s\n", errno_name(errno));
+        return 1;
+    }
+    int local = socket(AF_UNIX, SOCK_DGRAM, 0);
+    char byte = 'x', got = 0;
+    bool works = send(pair[0], &byte, 1, 0) == 1 && recv(pair[1], &got, 1, 0) == 1 && got == 'x';
+    bool kernel = !(kernel_flags(pair[0]) & O_NONBLOCK) && local >= 0 && !(kernel_flags(local) & O_NONBLOCK);
+    printf("%s\n", works && kernel ? "untouched" : "changed");
+    return 0;
+}
+
+int cmd_dup(int port) {
+    int fd = connect_to(port);
+    if (fd < 0) {
+        printf("connect %s\n", errno_name(errno));
+        return 1;
+    }
+    int a = dup(fd);
+    int b = fcntl(fd, F_DUPFD, 100);
+    int c = dup2(fd, 200);
+    close(fd);
+    // The original's number is closed for the program, whatever Winsock still holds there.
+    char byte;
+    bool closedForProgram = read(fd, &byte, 1) < 0 && errno == EBADF;
+    bool routed = is_routed(a) && is_routed(b) && is_routed(c);
+    close(b);
+    long body = exchange(a, c);
+    close(a);
+    close(c);
+    printf("closed %s routed %s body %ld\n", closedForProgram ? "yes" : "no", routed ? "yes" : "no", body);
+    return 0;
+}
+
+int cmd_nonblock(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a = loopback(port);
+    int r = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    printf("connect %s\n", r == 0 ? "ok" : errno_name(errno));
+    pollfd item{fd, POLLOUT, 0};
+    int ready = poll(&item, 1, 10000);
+    int error = -1;
+    socklen_t length = sizeof(error);
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    printf("poll %d error %s\n", ready, errno_name(error));
+    char buffer[16];
+    r = static_cast<int>(recv(fd, buffer, sizeof(buffer), 0));
+    printf("recv %s\n", r < 0 ? errno_name(errno) : "data");
+    int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    r = static_cast<int>(recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT));
+    printf("dontwait %s\n", r < 0 ? errno_name(errno) : "data");
+    printf("blocking %s\n", (fcntl(fd, F_GETFL) & O_NONBLOCK) ? "no" : "yes");
+    close(fd);
+    return 0;
+}
+
+int cmd_refused(int port) {
+    int fd = connect_to(port);
+    printf("%s\n", fd >= 0 ? "ok" : errno_name(errno));
+    return 0;
+}
+
+int cmd_fork_exec(int port, const char* self) {
+    printf("parent %s\n", fetch(port) > 0 ? "fetched" : "failed");
+    fflush(stdout);
+    pid_t child = fork();
+    if (child == 0) {
+        long body = fetch(port);
+        printf("forked child %s\n", body > 0 ? "fetched" : "failed");
+        fflush(stdout);
+        _exit(0);
+    }
+    int status;
+    waitpid(child, &status, 0);
+    child = fork();
+    if (child == 0) {
+        execl(self, self, "routed", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    waitpid(child, &status, 0);
+    printf("parent again %s\n", fetch(port) > 0 ? "fetched" : "failed");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::string command = argc > 1 ? argv[1] : "";
+    int port = argc > 2 ? atoi(argv[2]) : 0;
+    if (command == "routed") return cmd_routed();
+    if (command == "ipv6") return cmd_ipv6();
+    if (command == "unix") return cmd_unix();
+    if (command == "fetch") {
+        printf("%ld\n", fetch(port));
+        return 0;
+    }
+    if (command == "dup") return cmd_dup(port);
+    if (command == "nonblock") return cmd_nonblock(port);
+    if (command == "refused") return cmd_refused(port);
+    if (command == "fork-exec" && argc > 3) return cmd_fork_exec(port, argv[3]);
+    fprintf(stderr, "live_probe: unknown command\n");
+    return 2;
+}
