@@ -332,7 +332,9 @@ int setsockopt(int fd, int level, int name, const void* value, socklen_t length)
         uint64_t ms = static_cast<uint64_t>(tv.tv_sec) * 1000 + static_cast<uint64_t>(tv.tv_usec + 999) / 1000;
         if (ms > 0xfffffffeu) ms = 0;  // longer than a DWORD says: no limit
         int error = lw_set_timeout(routed.handle, name == SO_RCVTIMEO, static_cast<uint32_t>(ms));
-        return error ? fail_ws(error) : 0;
+        if (error) return fail_ws(error);
+        table_note_timeout(routed.handle, name == SO_RCVTIMEO, ms != 0);
+        return 0;
     }
     return next::setsockopt(fd, level, name, value, length);
 }

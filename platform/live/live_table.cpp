@@ -17,21 +17,28 @@ struct HandleSlot {
     std::atomic<bool> receiveShut{false};
     std::atomic<bool> sendShut{false};
     std::atomic<bool> numberClosed{false};  // the program closed the handle's own number
+    std::atomic<bool> receiveTimeout{false};
+    std::atomic<bool> sendTimeout{false};
 };
 
 struct Table {
-    std::atomic<int> handlePlusOne[kMaxRouted];  // 0: not routed
+    std::atomic<int> handlePlusOne[kMaxRouted] = {};  // 0: not routed
     HandleSlot sockets[kMaxRouted];
     std::mutex lock;
 };
 
-Table& table() {
-    static Table* instance = [] {
-        Table* t = new Table();
-        pthread_atfork([] { table().lock.lock(); }, [] { table().lock.unlock(); }, [] { table().lock.unlock(); });
-        return t;
-    }();
-    return *instance;
+// Constant-initialised, so it lives in zeroed pages that only the slots in use ever touch, and is
+// there before any constructor of the program runs.
+Table g_table;
+
+Table& table() { return g_table; }
+
+// The lock is taken around a fork, so that a child never inherits it held by another thread.
+void watch_forks() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        pthread_atfork([] { g_table.lock.lock(); }, [] { g_table.lock.unlock(); }, [] { g_table.lock.unlock(); });
+    });
 }
 
 bool in_range(int fd) { return fd >= 0 && fd < kMaxRouted; }
@@ -52,6 +59,8 @@ FdKind table_classify(int fd, RoutedSocket& out) {
     out.nonBlocking = slot.nonBlocking.load();
     out.receiveShut = slot.receiveShut.load();
     out.sendShut = slot.sendShut.load();
+    out.receiveTimeout = slot.receiveTimeout.load();
+    out.sendTimeout = slot.sendTimeout.load();
     return FdKind::Routed;
 }
 
@@ -62,6 +71,7 @@ FdKind table_classify(int fd) {
 
 void table_add(int handle, bool stream, bool nonBlocking) {
     if (!in_range(handle)) return;
+    watch_forks();
     Table& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
     HandleSlot& slot = t.sockets[handle];
@@ -70,6 +80,8 @@ void table_add(int handle, bool stream, bool nonBlocking) {
     slot.receiveShut = false;
     slot.sendShut = false;
     slot.numberClosed = false;
+    slot.receiveTimeout = false;
+    slot.sendTimeout = false;
     slot.names = 1;
     t.handlePlusOne[handle].store(handle + 1, std::memory_order_release);
 }
@@ -119,6 +131,16 @@ void table_note_shutdown(int handle, int how) {
     HandleSlot& slot = table().sockets[handle];
     if (how == 0 || how == 2) slot.receiveShut = true;
     if (how == 1 || how == 2) slot.sendShut = true;
+}
+
+}  // namespace qf::live
+
+namespace qf::live {
+
+void table_note_timeout(int handle, bool receive, bool set) {
+    if (!in_range(handle)) return;
+    HandleSlot& slot = table().sockets[handle];
+    (receive ? slot.receiveTimeout : slot.sendTimeout) = set;
 }
 
 }  // namespace qf::live

@@ -21,6 +21,8 @@ struct RoutedSocket {
     bool nonBlocking = false;  // as the program set it (the kernel socket itself never blocks)
     bool receiveShut = false;  // the program shut down its own receiving or sending side
     bool sendShut = false;
+    bool receiveTimeout = false;  // the program set SO_RCVTIMEO / SO_SNDTIMEO
+    bool sendTimeout = false;
 };
 
 // What fd is; for a routed socket its state in out. Lock-free (every read and write asks).
@@ -46,5 +48,6 @@ bool table_handle_shared(int fd);
 void table_set_nonblocking(int handle, bool on);
 // how: 0 receive, 1 send, 2 both.
 void table_note_shutdown(int handle, int how);
+void table_note_timeout(int handle, bool receive, bool set);
 
 }  // namespace qf::live

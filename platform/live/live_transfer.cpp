@@ -76,6 +76,7 @@ ssize_t routed_send(int fd, const RoutedSocket& routed, const iovec* vector, int
         if (!(flags & MSG_NOSIGNAL)) raise(SIGPIPE);
         return fail_errno(EPIPE);
     }
+    if (error == WSAETIMEDOUT && routed.sendTimeout) return fail_errno(EAGAIN);  // SO_SNDTIMEO ran out
     // WSAESHUTDOWN otherwise means the filter refused the data: ESHUTDOWN.
     return fail_ws(error);
 }
@@ -100,6 +101,7 @@ ssize_t routed_recv(int fd, const RoutedSocket& routed, const iovec* vector, int
     if (error == WSAESHUTDOWN && routed.receiveShut) return 0;  // the program's own shutdown: end of stream
     // WSAESHUTDOWN otherwise means the filter refused the data: ESHUTDOWN rather than an end of
     // stream, so that a client never keeps a cut-off page as if it were whole.
+    if (error == WSAETIMEDOUT && routed.receiveTimeout) return fail_errno(EAGAIN);  // SO_RCVTIMEO ran out
     if (error) return fail_ws(error);
     if (wantPeer) copy_address_out(peer, from, fromLength);
     else if (from && fromLength) *fromLength = 0;

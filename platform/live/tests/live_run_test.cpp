@@ -139,6 +139,27 @@ TEST_F(LiveRun, NonBlockingUseAnswersAsTheKernelWould) {
         << result.err;
 }
 
+TEST_F(LiveRun, VectorAndMessageFormsCarryTheWholeAnswer) {
+    RunResult result = probe({"vectors", std::to_string(server_.port())});
+    EXPECT_EQ(result.out, "sent 35 peek 4 HTTP body " + std::to_string(page_.size()) + "\n") << result.err;
+}
+
+TEST_F(LiveRun, SendfileAndSpliceMoveDataThroughARoutedSocket) {
+    RunResult result = probe({"files", std::to_string(server_.port())});
+    EXPECT_EQ(result.out, "sent 35 offset 35 body " + std::to_string(page_.size()) + "\n") << result.err;
+}
+
+TEST_F(LiveRun, DatagramsGoBothWaysAndACutDatagramSaysSo) {
+    DatagramEcho echo;
+    RunResult result = probe({"udp", std::to_string(echo.port())});
+    EXPECT_EQ(result.out, "sent 4 echo ping from port ok\nconnected echo pong\ncut 2 MSG_TRUNC\n") << result.err;
+}
+
+TEST_F(LiveRun, ReceiveTimeoutEndsTheWaitWithEagainAsTheKernelSays) {
+    RunResult result = probe({"timeout"});
+    EXPECT_EQ(result.out, "limit 200 ms recv EAGAIN\n") << result.err;
+}
+
 TEST_F(LiveRun, LauncherKeepsEarlierPreloadsAndNamesTheRootItWasGiven) {
     Dl_info info{};
     ASSERT_TRUE(dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&cos)), &info) && info.dli_fname);

@@ -110,6 +110,35 @@ void PageServer::serve(int fd) {
     }
 }
 
+DatagramEcho::DatagramEcho() {
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t length = sizeof(a);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+        if (fd_ >= 0) close(fd_);
+        throw std::runtime_error("datagram echo: cannot bind on 127.0.0.1");
+    }
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] {
+        char buffer[2048];
+        while (!stop_) {
+            pollfd item{fd_, POLLIN, 0};
+            if (poll(&item, 1, 100) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof(from);
+            ssize_t n = recvfrom(fd_, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n >= 0) sendto(fd_, buffer, static_cast<size_t>(n), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+        }
+    });
+}
+
+DatagramEcho::~DatagramEcho() {
+    stop_ = true;
+    thread_.join();
+    close(fd_);
+}
+
 int unused_port() {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a = loopback(0);

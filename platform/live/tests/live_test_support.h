@@ -34,6 +34,23 @@ private:
     std::thread thread_;
 };
 
+// Sends every datagram back to where it came from, on 127.0.0.1, until it is destroyed.
+class DatagramEcho {
+public:
+    DatagramEcho();
+    ~DatagramEcho();
+    DatagramEcho(const DatagramEcho&) = delete;
+    DatagramEcho& operator=(const DatagramEcho&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 // A loopback port that nobody listens on (bound once, then released).
 int unused_port();
 

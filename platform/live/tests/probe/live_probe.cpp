@@ -8,6 +8,10 @@
 //   nonblock PORT           a non-blocking connect and receive, and MSG_DONTWAIT on a blocking socket
 //   refused PORT            a blocking connect to a port nobody listens on
 //   fork-exec PORT SELF     a forked child fetches, an executed child says whether it is routed
+//   vectors PORT            writev, recv(MSG_PEEK), readv and recvmsg on one exchange
+//   files PORT              the request sent with sendfile, the answer taken with splice
+//   udp PORT                sendto/recvfrom, connected send/recv and a cut datagram with an echo server
+//   timeout                 a receive that SO_RCVTIMEO ends
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -16,7 +20,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -219,6 +226,119 @@ int cmd_fork_exec(int port, const char* self) {
     return 0;
 }
 
+// The head and the body of an answer, read to its end with recvmsg after a peek and a readv.
+int cmd_vectors(int port) {
+    int fd = connect_to(port);
+    if (fd < 0) {
+        printf("connect %s\n", errno_name(errno));
+        return 1;
+    }
+    char first[] = "GET / HTTP/1.0\r\n", second[] = "Host: 127.0.0.1\r\n\r\n";
+    iovec parts[2] = {{first, strlen(first)}, {second, strlen(second)}};
+    ssize_t sent = writev(fd, parts, 2);
+    char peeked[4] = {0};
+    ssize_t peek = recv(fd, peeked, sizeof(peeked), MSG_PEEK | MSG_WAITALL);
+    std::string answer;
+    char a[5], b[3000];
+    iovec into[2] = {{a, sizeof(a)}, {b, sizeof(b)}};
+    ssize_t n = readv(fd, into, 2);
+    if (n > 0) {
+        answer.append(a, static_cast<size_t>(n < 5 ? n : 5));
+        if (n > 5) answer.append(b, static_cast<size_t>(n - 5));
+    }
+    for (;;) {
+        char buffer[4096];
+        iovec one{buffer, sizeof(buffer)};
+        msghdr message{};
+        message.msg_iov = &one;
+        message.msg_iovlen = 1;
+        ssize_t got = recvmsg(fd, &message, 0);
+        if (got <= 0) break;
+        answer.append(buffer, static_cast<size_t>(got));
+    }
+    close(fd);
+    size_t end = answer.find("\r\n\r\n");
+    printf("sent %zd peek %zd %.4s body %ld\n", sent, peek, peeked,
+           end == std::string::npos ? -1L : static_cast<long>(answer.size() - end - 4));
+    return 0;
+}
+
+int cmd_files(int port) {
+    char path[] = "/tmp/live-probe-XXXXXX";
+    int file = mkstemp(path);
+    unlink(path);
+    const char request[] = "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    if (file < 0 || write(file, request, sizeof(request) - 1) != static_cast<ssize_t>(sizeof(request) - 1)) return 1;
+    int fd = connect_to(port);
+    if (fd < 0) {
+        printf("connect %s\n", errno_name(errno));
+        return 1;
+    }
+    off_t offset = 0;
+    ssize_t sent = sendfile(fd, file, &offset, sizeof(request) - 1);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return 1;
+    size_t total = 0;
+    std::string answer;
+    for (;;) {
+        ssize_t moved = splice(fd, nullptr, pipeFds[1], nullptr, 65536, 0);
+        if (moved <= 0) break;
+        char buffer[65536];
+        ssize_t got = read(pipeFds[0], buffer, static_cast<size_t>(moved));
+        if (got > 0) answer.append(buffer, static_cast<size_t>(got));
+        total += static_cast<size_t>(moved);
+    }
+    close(fd);
+    size_t end = answer.find("\r\n\r\n");
+    printf("sent %zd offset %ld body %ld\n", sent, static_cast<long>(offset),
+           end == std::string::npos ? -1L : static_cast<long>(answer.size() - end - 4));
+    return 0;
+}
+
+int cmd_udp(int port) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    timeval limit{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+    sockaddr_in to = loopback(port);
+    ssize_t sent = sendto(fd, "ping", 4, 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+    char buffer[16] = {0};
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof(from);
+    ssize_t got = recvfrom(fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    printf("sent %zd echo %.*s from port %s\n", sent, got > 0 ? static_cast<int>(got) : 0, buffer,
+           ntohs(from.sin_port) == port && fromLength == sizeof(from) ? "ok" : "wrong");
+    connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+    send(fd, "pong", 4, 0);
+    got = recv(fd, buffer, sizeof(buffer), 0);
+    printf("connected echo %.*s\n", got > 0 ? static_cast<int>(got) : 0, buffer);
+    send(fd, "long", 4, 0);
+    iovec small{buffer, 2};
+    msghdr message{};
+    message.msg_iov = &small;
+    message.msg_iovlen = 1;
+    got = recvmsg(fd, &message, 0);
+    printf("cut %zd %s\n", got, (message.msg_flags & MSG_TRUNC) ? "MSG_TRUNC" : "whole");
+    close(fd);
+    return 0;
+}
+
+int cmd_timeout() {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local = loopback(0);
+    bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
+    timeval limit{0, 200000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+    timeval back{};
+    socklen_t length = sizeof(back);
+    getsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &back, &length);
+    char buffer[4];
+    ssize_t got = recv(fd, buffer, sizeof(buffer), 0);
+    printf("limit %ld ms recv %s\n", static_cast<long>(back.tv_sec * 1000 + back.tv_usec / 1000),
+           got < 0 ? errno_name(errno) : "data");
+    close(fd);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,6 +355,10 @@ int main(int argc, char** argv) {
     if (command == "dup") return cmd_dup(port);
     if (command == "nonblock") return cmd_nonblock(port);
     if (command == "refused") return cmd_refused(port);
+    if (command == "vectors") return cmd_vectors(port);
+    if (command == "files") return cmd_files(port);
+    if (command == "udp") return cmd_udp(port);
+    if (command == "timeout") return cmd_timeout();
     if (command == "fork-exec" && argc > 3) return cmd_fork_exec(port, argv[3]);
     fprintf(stderr, "live_probe: unknown command\n");
     return 2;
