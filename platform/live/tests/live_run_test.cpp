@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 #include <math.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,29 @@ TEST_F(LiveRun, DatagramsGoBothWaysAndACutDatagramSaysSo) {
 TEST_F(LiveRun, ReceiveTimeoutEndsTheWaitWithEagainAsTheKernelSays) {
     RunResult result = probe({"timeout"});
     EXPECT_EQ(result.out, "limit 200 ms recv EAGAIN\n") << result.err;
+}
+
+TEST_F(LiveRun, AfterItsOwnShutdownAProgramSeesEpipeAndTheEndOfStream) {
+    RunResult result = probe({"shutdown", std::to_string(server_.port())});
+    EXPECT_EQ(result.out, "send EPIPE\nrecv end\n") << result.err;
+}
+
+TEST_F(LiveRun, ThreadsFetchAtOnce) {
+    std::string body = std::to_string(page_.size()) + "\n";
+    RunResult result = probe({"threads", std::to_string(server_.port())});
+    EXPECT_EQ(result.out, body + body + body + body) << result.err;
+}
+
+TEST_F(LiveRun, ADaemonizedChildStillFetches) {
+    std::string file = out_file("daemon");
+    RunResult result = probe({"daemon", std::to_string(server_.port()), file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string said;
+    for (int i = 0; i < 200 && said.find('\n') == std::string::npos; ++i) {  // 20 s at most
+        usleep(100000);
+        said = read_file(file);
+    }
+    EXPECT_EQ(said, "fetched " + std::to_string(page_.size()) + "\n");
 }
 
 TEST_F(LiveRun, LauncherKeepsEarlierPreloadsAndNamesTheRootItWasGiven) {

@@ -12,6 +12,9 @@
 //   files PORT              the request sent with sendfile, the answer taken with splice
 //   udp PORT                sendto/recvfrom, connected send/recv and a cut datagram with an echo server
 //   timeout                 a receive that SO_RCVTIMEO ends
+//   shutdown PORT           a send and a receive after the program's own shutdown
+//   threads PORT            four threads fetch at once
+//   daemon PORT FILE        a daemon (fork, setsid, fork, standard descriptors closed) fetches; writes FILE
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -28,6 +31,8 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -339,6 +344,56 @@ int cmd_timeout() {
     return 0;
 }
 
+int cmd_shutdown(int port) {
+    int fd = connect_to(port);
+    if (fd < 0) {
+        printf("connect %s\n", errno_name(errno));
+        return 1;
+    }
+    const char request[] = "GET / HTTP/1.0\r\n\r\n";
+    send(fd, request, sizeof(request) - 1, 0);
+    shutdown(fd, SHUT_WR);
+    ssize_t sent = send(fd, "x", 1, MSG_NOSIGNAL);
+    printf("send %s\n", sent < 0 ? (errno == EPIPE ? "EPIPE" : errno_name(errno)) : "sent");
+    shutdown(fd, SHUT_RD);
+    char buffer[16];
+    ssize_t got = recv(fd, buffer, sizeof(buffer), 0);
+    printf("recv %s\n", got == 0 ? "end" : got < 0 ? errno_name(errno) : "data");
+    close(fd);
+    return 0;
+}
+
+int cmd_threads(int port) {
+    std::vector<long> bodies(4, -1);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < bodies.size(); ++i) threads.emplace_back([&bodies, i, port] { bodies[i] = fetch(port); });
+    for (std::thread& t : threads) t.join();
+    for (long body : bodies) printf("%ld\n", body);
+    return 0;
+}
+
+int cmd_daemon(int port, const char* file) {
+    pid_t child = fork();
+    if (child != 0) {
+        int status;
+        waitpid(child, &status, 0);
+        return 0;
+    }
+    setsid();
+    if (fork() != 0) _exit(0);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    long body = fetch(port);
+    FILE* out = fopen(file, "w");
+    if (out) {
+        fprintf(out, "%s %ld\n", body > 0 ? "fetched" : "failed", body);
+        fclose(out);
+    }
+    _exit(0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -359,6 +414,9 @@ int main(int argc, char** argv) {
     if (command == "files") return cmd_files(port);
     if (command == "udp") return cmd_udp(port);
     if (command == "timeout") return cmd_timeout();
+    if (command == "shutdown") return cmd_shutdown(port);
+    if (command == "threads") return cmd_threads(port);
+    if (command == "daemon" && argc > 3) return cmd_daemon(port, argv[3]);
     if (command == "fork-exec" && argc > 3) return cmd_fork_exec(port, argv[3]);
     fprintf(stderr, "live_probe: unknown command\n");
     return 2;
