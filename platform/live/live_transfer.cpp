@@ -15,13 +15,15 @@
 
 #include <winerror.h>
 
+#include <algorithm>
+#include <vector>
+
 extern "C" void __chk_fail(void) __attribute__((noreturn));
 
 using namespace qf::live;
 
 namespace {
 
-constexpr int kMaxVector = 64;
 constexpr size_t kCopyChunk = 16 * 1024;  // sendfile and splice move at most this much a call (on the stack)
 
 // Flags a program may pass that Winsock has no word for but that change nothing here: the
@@ -46,15 +48,49 @@ bool would_wait(int fd, const RoutedSocket& routed, int flags, short event) {
 }
 
 int buffers_of(const iovec* vector, int count, LwBuffer* out) {
-    if (count > kMaxVector) count = kMaxVector;
+    if (count > kLwMaxBuffers) count = kLwMaxBuffers;
     for (int i = 0; i < count; ++i) out[i] = LwBuffer{vector[i].iov_base, vector[i].iov_len};
     return count;
+}
+
+ssize_t routed_send(int fd, const RoutedSocket& routed, const iovec* vector, int count, int flags,
+                    const sockaddr* to, socklen_t toLength);
+ssize_t routed_recv(int fd, const RoutedSocket& routed, const iovec* vector, int count, int flags, sockaddr* from,
+                    socklen_t* fromLength, int* messageFlags);
+
+// A datagram in more pieces than one call hands down goes as one piece, so that none is cut.
+ssize_t send_gathered(int fd, const RoutedSocket& routed, const iovec* vector, int count, int flags,
+                      const sockaddr* to, socklen_t toLength) {
+    std::vector<char> whole;
+    for (int i = 0; i < count; ++i) {
+        const char* data = static_cast<const char*>(vector[i].iov_base);
+        whole.insert(whole.end(), data, data + vector[i].iov_len);
+    }
+    iovec one{whole.data(), whole.size()};
+    return routed_send(fd, routed, &one, 1, flags, to, toLength);
+}
+
+ssize_t recv_scattered(int fd, const RoutedSocket& routed, const iovec* vector, int count, int flags,
+                       sockaddr* from, socklen_t* fromLength, int* messageFlags) {
+    size_t total = 0;
+    for (int i = 0; i < count; ++i) total += vector[i].iov_len;
+    std::vector<char> whole(total);
+    iovec one{whole.data(), whole.size()};
+    ssize_t got = routed_recv(fd, routed, &one, 1, flags, from, fromLength, messageFlags);
+    size_t at = 0;
+    for (int i = 0; i < count && got > 0 && at < static_cast<size_t>(got); ++i) {
+        size_t n = std::min(vector[i].iov_len, static_cast<size_t>(got) - at);
+        std::memcpy(vector[i].iov_base, whole.data() + at, n);
+        at += n;
+    }
+    return got;
 }
 
 ssize_t routed_send(int fd, const RoutedSocket& routed, const iovec* vector, int count, int flags,
                     const sockaddr* to, socklen_t toLength) {
     if (count < 0) return fail_errno(EINVAL);
     if (count > 0 && !vector) return fail_errno(EFAULT);
+    if (!routed.stream && count > kLwMaxBuffers) return send_gathered(fd, routed, vector, count, flags, to, toLength);
     unsigned wsFlags;
     if (int e = winsock_flags(flags, wsFlags)) return fail_errno(e);
     sockaddr_in target;
@@ -66,7 +102,7 @@ ssize_t routed_send(int fd, const RoutedSocket& routed, const iovec* vector, int
         destination = &target;
     }
     if (would_wait(fd, routed, flags, POLLOUT)) return fail_errno(EAGAIN);
-    LwBuffer buffers[kMaxVector];
+    LwBuffer buffers[kLwMaxBuffers];
     int n = buffers_of(vector, count, buffers);
     size_t sent = 0;
     int error = lw_send(routed.handle, buffers, n, wsFlags, destination, destination ? sizeof(target) : 0, sent);
@@ -85,10 +121,12 @@ ssize_t routed_recv(int fd, const RoutedSocket& routed, const iovec* vector, int
                     socklen_t* fromLength, int* messageFlags) {
     if (count < 0) return fail_errno(EINVAL);
     if (count > 0 && !vector) return fail_errno(EFAULT);
+    if (!routed.stream && count > kLwMaxBuffers)
+        return recv_scattered(fd, routed, vector, count, flags, from, fromLength, messageFlags);
     unsigned wsFlags;
     if (int e = winsock_flags(flags, wsFlags)) return fail_errno(e);
     if (would_wait(fd, routed, flags, POLLIN)) return fail_errno(EAGAIN);
-    LwBuffer buffers[kMaxVector];
+    LwBuffer buffers[kLwMaxBuffers];
     int n = buffers_of(vector, count, buffers);
     sockaddr_in peer{};
     int peerLength = sizeof(peer);
@@ -99,9 +137,9 @@ ssize_t routed_recv(int fd, const RoutedSocket& routed, const iovec* vector, int
                         wantPeer ? &peerLength : nullptr, received, truncated);
     if (messageFlags) *messageFlags = truncated ? MSG_TRUNC : 0;
     if (error == WSAESHUTDOWN && routed.receiveShut) return 0;  // the program's own shutdown: end of stream
+    if (error == WSAETIMEDOUT && routed.receiveTimeout) return fail_errno(EAGAIN);  // SO_RCVTIMEO ran out
     // WSAESHUTDOWN otherwise means the filter refused the data: ESHUTDOWN rather than an end of
     // stream, so that a client never keeps a cut-off page as if it were whole.
-    if (error == WSAETIMEDOUT && routed.receiveTimeout) return fail_errno(EAGAIN);  // SO_RCVTIMEO ran out
     if (error) return fail_ws(error);
     if (wantPeer) copy_address_out(peer, from, fromLength);
     else if (from && fromLength) *fromLength = 0;

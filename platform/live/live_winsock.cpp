@@ -38,12 +38,10 @@ DWORD ws_flags(unsigned flags) {
     return out;
 }
 
-// Buffers past kMaxBuffers, and bytes past what a WSABUF length holds, wait for a later call:
-// the transfer reports the bytes it moved, as a partial transfer does.
-constexpr int kMaxBuffers = 64;
+// Bytes past what a WSABUF length holds wait for a later call, as a partial transfer does.
 
 int ws_buffers(const LwBuffer* buffers, int count, WSABUF* out) {
-    if (count > kMaxBuffers) count = kMaxBuffers;
+    if (count > kLwMaxBuffers) count = kLwMaxBuffers;
     for (int i = 0; i < count; ++i) {
         out[i].buf = static_cast<CHAR*>(buffers[i].data);
         out[i].len = buffers[i].length > static_cast<size_t>(INT_MAX) ? static_cast<ULONG>(INT_MAX)
@@ -100,7 +98,7 @@ int lw_accept(int s, void* address, int* length, int& accepted) {
 }
 
 int lw_send(int s, const LwBuffer* buffers, int count, unsigned flags, const void* to, int toLength, size_t& sent) {
-    WSABUF ws[kMaxBuffers];
+    WSABUF ws[kLwMaxBuffers];
     DWORD n = static_cast<DWORD>(ws_buffers(buffers, count, ws));
     DWORD bytes = 0;
     int result = to ? WSASendTo(static_cast<SOCKET>(s), ws, n, &bytes, ws_flags(flags),
@@ -114,7 +112,7 @@ int lw_send(int s, const LwBuffer* buffers, int count, unsigned flags, const voi
 
 int lw_recv(int s, const LwBuffer* buffers, int count, unsigned flags, void* from, int* fromLength,
             size_t& received, bool& truncated) {
-    WSABUF ws[kMaxBuffers];
+    WSABUF ws[kLwMaxBuffers];
     DWORD n = static_cast<DWORD>(ws_buffers(buffers, count, ws));
     DWORD bytes = 0;
     DWORD wsFlags = ws_flags(flags);

@@ -14,6 +14,10 @@ struct LwBuffer {
     size_t length;
 };
 
+// The most buffers one transfer hands to Winsock; the rest wait for a later call, as a partial
+// transfer does (a datagram in more pieces is gathered into one first).
+constexpr int kLwMaxBuffers = 64;
+
 // Transfer flags in the library's own bits; live_winsock.cpp turns them into MSG_*.
 enum : unsigned { kLwOob = 1, kLwPeek = 2, kLwDontRoute = 4, kLwWaitAll = 8 };
 enum class LwType { Stream, Datagram };

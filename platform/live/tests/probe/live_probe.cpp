@@ -323,6 +323,22 @@ int cmd_udp(int port) {
     message.msg_iovlen = 1;
     got = recvmsg(fd, &message, 0);
     printf("cut %zd %s\n", got, (message.msg_flags & MSG_TRUNC) ? "MSG_TRUNC" : "whole");
+    // A datagram in more pieces than one Winsock call takes arrives whole, and back in pieces.
+    char out[70], in[70];
+    iovec outParts[70], inParts[70];
+    for (int i = 0; i < 70; ++i) {
+        out[i] = static_cast<char>('A' + i % 26);
+        in[i] = 0;
+        outParts[i] = {&out[i], 1};
+        inParts[i] = {&in[i], 1};
+    }
+    msghdr many{};
+    many.msg_iov = outParts;
+    many.msg_iovlen = 70;
+    ssize_t manySent = sendmsg(fd, &many, 0);
+    many.msg_iov = inParts;
+    got = recvmsg(fd, &many, 0);
+    printf("pieces %zd %zd %s\n", manySent, got, memcmp(out, in, 70) == 0 ? "same" : "changed");
     close(fd);
     return 0;
 }
