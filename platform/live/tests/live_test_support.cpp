@@ -159,9 +159,16 @@ RunResult run_program(const std::vector<std::string>& argv, const std::vector<st
         close(out[1]);
         return result;
     }
+    auto replaced = [&extra](const char* entry) {
+        for (const std::string& e : extra) {
+            size_t name = e.find('=') + 1;
+            if (strncmp(entry, e.c_str(), name) == 0) return true;
+        }
+        return false;
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (!proxy_variable(*e)) env.push_back(*e);
+        if (!proxy_variable(*e) && !replaced(*e)) env.push_back(*e);
     for (const std::string& e : extra) env.push_back(e);
     std::vector<char*> envp, args;
     for (std::string& e : env) envp.push_back(e.data());
