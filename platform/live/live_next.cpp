@@ -40,6 +40,7 @@ QF_NEXT(int, listen, "listen", (int fd, int backlog), (fd, backlog))
 QF_NEXT(int, accept4, "accept4", (int fd, sockaddr* a, socklen_t* l, int flags), (fd, a, l, flags))
 QF_NEXT(int, shutdown, "shutdown", (int fd, int how), (fd, how))
 QF_NEXT(int, close, "close", (int fd), (fd))
+QF_NEXT(int, close_range, "close_range", (unsigned first, unsigned last, int flags), (first, last, flags))
 QF_NEXT(int, dup, "dup", (int fd), (fd))
 QF_NEXT(int, getsockopt, "getsockopt", (int fd, int level, int name, void* v, socklen_t* l), (fd, level, name, v, l))
 QF_NEXT(int, setsockopt, "setsockopt", (int fd, int level, int name, const void* v, socklen_t l),

@@ -15,6 +15,7 @@ int listen(int fd, int backlog);
 int accept4(int fd, sockaddr* address, socklen_t* length, int flags);
 int shutdown(int fd, int how);
 int close(int fd);
+int close_range(unsigned first, unsigned last, int flags);
 int dup(int fd);
 int dup3(int fd, int target, int flags);  // flags 0 behaves as dup2 (target == fd allowed)
 int fcntl(int fd, int command, long argument);

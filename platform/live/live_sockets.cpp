@@ -9,7 +9,9 @@
 #include <fcntl.h>
 #include <stdarg.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <winerror.h>
 
@@ -231,6 +233,37 @@ int close(int fd) {
         break;
     }
     return close_routed(fd);
+}
+
+// Closing a range closes routed sockets as close() does and leaves alone the handle numbers
+// that their other names still need; the kernel closes the rest, between those numbers.
+int close_range(unsigned first, unsigned last, int flags) {
+    if (first > last) return fail_errno(EINVAL);
+    if (flags & CLOSE_RANGE_CLOEXEC) return next::close_range(first, last, flags);
+    unsigned start = first;
+    unsigned top = last < static_cast<unsigned>(kMaxRouted) ? last : static_cast<unsigned>(kMaxRouted - 1);
+    for (unsigned fd = first; fd <= top; ++fd) {
+        FdKind kind = table_classify(static_cast<int>(fd));
+        if (kind == FdKind::Routed) {
+            close_routed(static_cast<int>(fd));
+            kind = table_classify(static_cast<int>(fd));  // Held when its socket has other names
+        }
+        if (kind != FdKind::Held) continue;
+        if (fd > start && next::close_range(start, fd - 1, flags) != 0) return -1;
+        start = fd + 1;
+    }
+    if (start > last) return 0;
+    return next::close_range(start, last, flags);
+}
+
+void closefrom(int lowest) {
+    if (lowest < 0) lowest = 0;
+    if (close_range(static_cast<unsigned>(lowest), ~0U, 0) == 0) return;
+    // A kernel without close_range: each descriptor below the limit.
+    rlimit limit{};
+    int top = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 1048576 ? static_cast<int>(limit.rlim_cur)
+                                                                                 : 65536;
+    for (int fd = lowest; fd < top; ++fd) close(fd);
 }
 
 int dup(int fd) {

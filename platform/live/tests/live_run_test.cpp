@@ -166,6 +166,11 @@ TEST_F(LiveRun, AfterItsOwnShutdownAProgramSeesEpipeAndTheEndOfStream) {
     EXPECT_EQ(result.out, "send EPIPE\nrecv end\n") << result.err;
 }
 
+TEST_F(LiveRun, ClosefromClosesRoutedSocketsAndKeepsWhatADuplicateNeeds) {
+    RunResult result = probe({"closefrom", std::to_string(server_.port())});
+    EXPECT_EQ(result.out, "file ok body " + std::to_string(page_.size()) + "\n") << result.err;
+}
+
 TEST_F(LiveRun, ThreadsFetchAtOnce) {
     std::string body = std::to_string(page_.size()) + "\n";
     RunResult result = probe({"threads", std::to_string(server_.port())});

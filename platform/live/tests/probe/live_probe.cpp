@@ -14,6 +14,7 @@
 //   timeout                 a receive that SO_RCVTIMEO ends
 //   shutdown PORT           a send and a receive after the program's own shutdown
 //   threads PORT            four threads fetch at once
+//   closefrom PORT          closefrom past a kept duplicate: the duplicate works, a reused number is a file
 //   daemon PORT FILE        a daemon (fork, setsid, fork, standard descriptors closed) fetches; writes FILE
 #include <arpa/inet.h>
 #include <errno.h>
@@ -379,6 +380,23 @@ int cmd_shutdown(int port) {
     return 0;
 }
 
+int cmd_closefrom(int port) {
+    int first = connect_to(port);
+    int kept = dup(first);
+    close(first);
+    int second = connect_to(port);
+    if (first < 0 || kept < 0 || second < 0) {
+        printf("connect %s\n", errno_name(errno));
+        return 1;
+    }
+    closefrom(second);
+    int file = open("/dev/null", O_WRONLY);
+    bool fileWorks = write(file, "x", 1) == 1;
+    long body = exchange(kept, kept);
+    printf("file %s body %ld\n", fileWorks ? "ok" : errno_name(errno), body);
+    return 0;
+}
+
 int cmd_threads(int port) {
     std::vector<long> bodies(4, -1);
     std::vector<std::thread> threads;
@@ -432,6 +450,7 @@ int main(int argc, char** argv) {
     if (command == "timeout") return cmd_timeout();
     if (command == "shutdown") return cmd_shutdown(port);
     if (command == "threads") return cmd_threads(port);
+    if (command == "closefrom") return cmd_closefrom(port);
     if (command == "daemon" && argc > 3) return cmd_daemon(port, argv[3]);
     if (command == "fork-exec" && argc > 3) return cmd_fork_exec(port, argv[3]);
     fprintf(stderr, "live_probe: unknown command\n");
