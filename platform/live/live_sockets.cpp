@@ -84,6 +84,8 @@ int duplicate_onto(int fd, int target, int flags) {
     FdKind kind = table_classify(fd, routed);
     if (kind == FdKind::Held) return fail_errno(EBADF);
     if (fd == target) return next::dup3(fd, target, flags);
+    // A source that is no descriptor leaves target as it was.
+    if (kind == FdKind::Kernel && next::fcntl(fd, F_GETFD, 0) < 0) return -1;
     if (free_target(target) != 0) return -1;
     int result = next::dup3(fd, target, flags);
     if (result >= 0 && kind == FdKind::Routed) table_alias(result, routed.handle);
@@ -139,7 +141,9 @@ int fcntl_any(int fd, int command, long argument) {
     return fcntl_routed(fd, routed, command, argument);
 }
 
-bool is_timeout_option(int level, int name) { return level == SOL_SOCKET && (name == SO_RCVTIMEO || name == SO_SNDTIMEO); }
+bool is_timeout_option(int level, int name) {
+    return level == SOL_SOCKET && (name == SO_RCVTIMEO || name == SO_SNDTIMEO);
+}
 
 }  // namespace
 

@@ -17,8 +17,8 @@ bool create_provider_key() {
 
 bool remove_winsock_catalog() {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9",
-                      0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    const char catalog[] = "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9";
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, catalog, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return false;
     LONG result = RegDeleteValueA(key, "Catalog_Entries");
     RegCloseKey(key);

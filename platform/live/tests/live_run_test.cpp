@@ -129,9 +129,14 @@ TEST_F(LiveRun, ForkedAndExecutedChildrenKeepWorkingAndAreRouted) {
     EXPECT_EQ(result.out, "parent fetched\nforked child fetched\nrouted\nparent again fetched\n") << result.err;
 }
 
+TEST_F(LiveRun, AnExecutedChildInheritsExactlyTheSocketsWithoutCloseOnExec) {
+    EXPECT_EQ(probe({"cloexec", LIVE_PROBE}).out, "inherited yes closed on exec yes\n");
+}
+
 TEST_F(LiveRun, DuplicatesOfASocketCarryTheConnectionAfterTheOriginalIsClosed) {
     RunResult result = probe({"dup", std::to_string(server_.port())});
-    EXPECT_EQ(result.out, "closed yes routed yes body " + std::to_string(page_.size()) + "\n") << result.err;
+    EXPECT_EQ(result.out, "bad source EBADF closed yes routed yes body " + std::to_string(page_.size()) + "\n")
+        << result.err;
 }
 
 TEST_F(LiveRun, NonBlockingUseAnswersAsTheKernelWould) {
@@ -153,7 +158,8 @@ TEST_F(LiveRun, SendfileAndSpliceMoveDataThroughARoutedSocket) {
 TEST_F(LiveRun, DatagramsGoBothWaysAndACutDatagramSaysSo) {
     DatagramEcho echo;
     RunResult result = probe({"udp", std::to_string(echo.port())});
-    EXPECT_EQ(result.out, "sent 4 echo ping from port ok\nconnected echo pong\ncut 2 MSG_TRUNC\npieces 70 70 same\n") << result.err;
+    EXPECT_EQ(result.out, "sent 4 echo ping from port ok\nconnected echo pong\ncut 2 MSG_TRUNC\npieces 70 70 same\n")
+        << result.err;
 }
 
 TEST_F(LiveRun, ReceiveTimeoutEndsTheWaitWithEagainAsTheKernelSays) {

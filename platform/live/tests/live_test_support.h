@@ -61,8 +61,8 @@ struct RunResult {
 };
 
 // Runs argv with the current environment (less any proxy settings, so that nothing leaves the
-// machine) and extra ("NAME=value", replacing a variable of that name), in a process group of its own that is killed at the
-// deadline.
+// machine) and extra ("NAME=value", replacing a variable of that name), in a process group of
+// its own that is killed at the deadline.
 RunResult run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra = {},
                       int deadlineSeconds = 60);
 

@@ -14,6 +14,7 @@
 //   timeout                 a receive that SO_RCVTIMEO ends
 //   shutdown PORT           a send and a receive after the program's own shutdown
 //   threads PORT            four threads fetch at once
+//   cloexec SELF            which sockets an executed child inherits (SOCK_CLOEXEC or not)
 //   closefrom PORT          closefrom past a kept duplicate: the duplicate works, a reused number is a file
 //   daemon PORT FILE        a daemon (fork, setsid, fork, standard descriptors closed) fetches; writes FILE
 #include <arpa/inet.h>
@@ -168,6 +169,9 @@ int cmd_dup(int port) {
     int a = dup(fd);
     int b = fcntl(fd, F_DUPFD, 100);
     int c = dup2(fd, 200);
+    // A source that is no descriptor fails and leaves the target socket as it was.
+    int bad = dup2(987, c);
+    const char* badSource = bad < 0 ? errno_name(errno) : "replaced";
     close(fd);
     // The original's number is closed for the program, whatever Winsock still holds there.
     char byte;
@@ -177,7 +181,8 @@ int cmd_dup(int port) {
     long body = exchange(a, c);
     close(a);
     close(c);
-    printf("closed %s routed %s body %ld\n", closedForProgram ? "yes" : "no", routed ? "yes" : "no", body);
+    printf("bad source %s closed %s routed %s body %ld\n", badSource, closedForProgram ? "yes" : "no",
+           routed ? "yes" : "no", body);
     return 0;
 }
 
@@ -397,6 +402,26 @@ int cmd_closefrom(int port) {
     return 0;
 }
 
+int cmd_cloexec(const char* self) {
+    int plain = socket(AF_INET, SOCK_STREAM, 0);
+    int closing = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    pid_t child = fork();
+    if (child == 0) {
+        std::string a = std::to_string(plain), b = std::to_string(closing);
+        execl(self, self, "has", a.c_str(), b.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status;
+    waitpid(child, &status, 0);
+    return 0;
+}
+
+int cmd_has(int plain, int closing) {
+    printf("inherited %s closed on exec %s\n", fcntl(plain, F_GETFD) >= 0 ? "yes" : "no",
+           fcntl(closing, F_GETFD) < 0 ? "yes" : "no");
+    return 0;
+}
+
 int cmd_threads(int port) {
     std::vector<long> bodies(4, -1);
     std::vector<std::thread> threads;
@@ -451,6 +476,8 @@ int main(int argc, char** argv) {
     if (command == "shutdown") return cmd_shutdown(port);
     if (command == "threads") return cmd_threads(port);
     if (command == "closefrom") return cmd_closefrom(port);
+    if (command == "cloexec" && argc > 2) return cmd_cloexec(argv[2]);
+    if (command == "has" && argc > 3) return cmd_has(atoi(argv[2]), atoi(argv[3]));
     if (command == "daemon" && argc > 3) return cmd_daemon(port, argv[3]);
     if (command == "fork-exec" && argc > 3) return cmd_fork_exec(port, argv[3]);
     fprintf(stderr, "live_probe: unknown command\n");
