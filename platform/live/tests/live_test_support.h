@@ -1,0 +1,83 @@
+// Helpers of the live tests: a page server on 127.0.0.1, programs run with a deadline, and the
+// registry changes a scenario needs.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qf_live_test {
+
+// Serves one fixed page over HTTP/1.0 on 127.0.0.1 (a port the kernel picks) to every
+// connection, until it is destroyed. Every wait has a deadline.
+class PageServer {
+public:
+    explicit PageServer(std::string body);
+    ~PageServer();
+    PageServer(const PageServer&) = delete;
+    PageServer& operator=(const PageServer&) = delete;
+
+    int port() const { return port_; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/page.bin"; }
+    int connections() const { return connections_.load(); }
+
+private:
+    void run();
+    void serve(int fd);
+
+    std::string body_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0};
+    std::thread thread_;
+};
+
+// Sends every datagram back to where it came from, on 127.0.0.1, until it is destroyed.
+class DatagramEcho {
+public:
+    DatagramEcho();
+    ~DatagramEcho();
+    DatagramEcho(const DatagramEcho&) = delete;
+    DatagramEcho& operator=(const DatagramEcho&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A loopback port that nobody listens on (bound once, then released).
+int unused_port();
+
+struct RunResult {
+    int exitCode = -1;  // -1: killed at the deadline or by a signal
+    std::string out;
+    std::string err;
+};
+
+// Runs argv with the current environment (less any proxy settings, so that nothing leaves the
+// machine) and extra ("NAME=value", replacing a variable of that name), in a process group of
+// its own that is killed at the deadline.
+RunResult run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra = {},
+                      int deadlineSeconds = 60);
+
+// A page of every byte value, long enough to take many receives.
+std::string binary_page(size_t length);
+
+std::string read_file(const std::string& path);
+
+// The python3 the tests run (Debian's when there, else the first on PATH).
+std::string python3();
+
+// Registry changes on the current machine root (QUILLFENCE_ROOT).
+// Creates the provider key, which is what "filtering on" means to every reader.
+bool create_provider_key();
+// Removes the Winsock catalog, so that Winsock cannot start.
+bool remove_winsock_catalog();
+
+}  // namespace qf_live_test
