@@ -4,7 +4,6 @@
 
 #include "recordtable.h"
 
-#include <qfatomic.h>
 
 #include <cstring>
 
@@ -21,7 +20,6 @@ struct AddressTraits {
     // every later address unjudged, so the oldest record makes room.
     static constexpr bool kReplaceWhenFull = true;
     static Key key(const Record& record) { return record.address; }
-    static Key load_key(const Record& record) { return qf_atomic_load(&record.address); }
     static bool is_free(const Record& record) { return record.status == kStatusFree; }
     static void mark_free(Record* record) {
         *record = AddressRecord{};

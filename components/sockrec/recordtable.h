@@ -37,8 +37,7 @@
 namespace recordtable {
 
 // Traits: using Record, Key; static constexpr int kCapacity; static constexpr bool kReplaceWhenFull;
-// static Key key(const Record&); static Key load_key(const Record&) (the key read atomically, for
-// look-ups that race a writer); static bool is_free(const Record&); static void mark_free(Record*).
+// static Key key(const Record&); static bool is_free(const Record&); static void mark_free(Record*).
 // A table that replaces when full gives a new record the slot of the record added longest ago
 // (slots are taken in turn), instead of refusing it.
 template <typename Traits>
@@ -160,7 +159,6 @@ private:
                 const int slot = find_slot_racing(count, key, &settled);
                 if (!settled) continue;
                 if (slot >= 0 && kHold) holds_[slot].fetch_add(1, std::memory_order_seq_cst);
-                std::atomic_thread_fence(std::memory_order_seq_cst);
                 if (seq_.load(std::memory_order_seq_cst) == before) return slot < 0 ? nullptr : &table_[slot];
                 if (slot >= 0 && kHold) drop_hold(slot);
             }
@@ -192,7 +190,9 @@ private:
             const int slot = index_[i].slot.load(std::memory_order_relaxed);
             if (slot < 0) return -1;
             if (index_[i].key.load(std::memory_order_relaxed) != key) continue;
-            if (slot >= count || slot >= kCapacity || Traits::load_key(table_[slot]) != key) return -1;
+            // The record itself is not read here: a writer may be filling it, and the sequence
+            // number, checked after this, tells whether the index entry was settled.
+            if (slot >= count || slot >= kCapacity) return -1;
             return slot;
         }
         *settled = false;

@@ -14,7 +14,6 @@ struct SocketTraits {
     static constexpr int kCapacity = SOCKREC_CAPACITY;
     static constexpr bool kReplaceWhenFull = false;  // live sockets: a full table refuses
     static Key key(const Record& record) { return record.socket; }
-    static Key load_key(const Record& record) { return qf_atomic_load(&record.socket); }
     static bool is_free(const Record& record) { return record.socket == INVALID_SOCKET; }
     static void mark_free(Record* record) {
         *record = SocketRecord{};

@@ -5,6 +5,7 @@
 #include <new>
 
 #include <filter.h>
+#include <qfatomic.h>
 
 #include "dprovide.h"
 #include "spi_assert.h"
@@ -334,8 +335,7 @@ void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD
         overlapped->InternalHigh = bytes;
         overlapped->Offset = error;
         overlapped->OffsetHigh = flags;
-        std::atomic_thread_fence(std::memory_order_release);
-        overlapped->Internal = reinterpret_cast<ULONG_PTR>(routine);
+        qf_atomic_store(&overlapped->Internal, reinterpret_cast<ULONG_PTR>(routine));
         g_vtlsp.upcalls.lpWPUQueueApc(&thread, run_caller_routine, reinterpret_cast<DWORD_PTR>(overlapped), &ignored);
     } else {
         overlapped->Offset = error;

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include <filter.h>
+#include <qfatomic.h>
 
 #include "dprovide.h"
 #include "dworker.h"
@@ -324,13 +325,15 @@ BOOL WSPAPI WSPGetOverlappedResult(SOCKET s, LPWSAOVERLAPPED lpOverlapped, LPDWO
         spi_fail(lpErrno, WSAEFAULT);
         return FALSE;
     }
-    if (lpOverlapped->Internal == WSS_OPERATION_IN_PROGRESS) {
+    // Internal is written last, by the thread that completes the request.
+    if (qf_atomic_load(&lpOverlapped->Internal) == WSS_OPERATION_IN_PROGRESS) {
         if (!fWait) {
             spi_fail(lpErrno, WSA_IO_PENDING);
             return FALSE;
         }
         HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(lpOverlapped->hEvent) & ~static_cast<ULONG_PTR>(1));
-        if (WaitForSingleObject(event, INFINITE) == WAIT_FAILED || lpOverlapped->Internal == WSS_OPERATION_IN_PROGRESS) {
+        if (WaitForSingleObject(event, INFINITE) == WAIT_FAILED ||
+            qf_atomic_load(&lpOverlapped->Internal) == WSS_OPERATION_IN_PROGRESS) {
             spi_fail(lpErrno, WSASYSCALLFAILURE);
             return FALSE;
         }
