@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <climits>
 #include <mutex>
 
@@ -23,6 +24,21 @@ StartState& start_state() {
     static StartState* state = new StartState;  // lives as long as the process; never destroyed at exit
     return *state;
 }
+
+// The stand-in's own kernel calls set errno as they go (an epoll removal of a socket that was not
+// watched, a file that is not there); Winsock reports its errors through WSAGetLastError. Every
+// call here leaves the program's errno as it was, as a C library call that succeeds does: the
+// callers set errno from the returned error where the program's call fails.
+class ErrnoKept {
+public:
+    ErrnoKept() : saved_(errno) {}
+    ~ErrnoKept() { errno = saved_; }
+    ErrnoKept(const ErrnoKept&) = delete;
+    ErrnoKept& operator=(const ErrnoKept&) = delete;
+
+private:
+    int saved_;
+};
 
 int last_error() {
     int error = WSAGetLastError();
@@ -55,6 +71,7 @@ int ws_buffers(const LwBuffer* buffers, int count, WSABUF* out) {
 static_assert(SOCK_STREAM == 1 && SOCK_DGRAM == 2 && AF_INET == 2, "the numbers live_sockets.cpp passes on");
 
 int lw_start() {
+    ErrnoKept kept;
     StartState& state = start_state();
     std::call_once(state.once, [&state] {
         WSADATA data;
@@ -72,6 +89,7 @@ int lw_start() {
 bool lw_filtering_on() { return lw_start() == 0 && start_state().filtering; }
 
 int lw_socket(LwType type, int protocol, int& handle) {
+    ErrnoKept kept;
     if (int error = lw_start()) return error;
     SOCKET s = WSASocketW(AF_INET, type == LwType::Stream ? SOCK_STREAM : SOCK_DGRAM, protocol, nullptr, 0,
                           WSA_FLAG_OVERLAPPED);
@@ -81,16 +99,22 @@ int lw_socket(LwType type, int protocol, int& handle) {
 }
 
 int lw_bind(int s, const void* address, int length) {
+    ErrnoKept kept;
     return bind(static_cast<SOCKET>(s), static_cast<const sockaddr*>(address), length) == 0 ? 0 : last_error();
 }
 
-int lw_listen(int s, int backlog) { return listen(static_cast<SOCKET>(s), backlog) == 0 ? 0 : last_error(); }
+int lw_listen(int s, int backlog) {
+    ErrnoKept kept;
+    return listen(static_cast<SOCKET>(s), backlog) == 0 ? 0 : last_error();
+}
 
 int lw_connect(int s, const void* address, int length) {
+    ErrnoKept kept;
     return connect(static_cast<SOCKET>(s), static_cast<const sockaddr*>(address), length) == 0 ? 0 : last_error();
 }
 
 int lw_accept(int s, void* address, int* length, int& accepted) {
+    ErrnoKept kept;
     SOCKET a = accept(static_cast<SOCKET>(s), static_cast<sockaddr*>(address), length);
     if (a == INVALID_SOCKET) return last_error();
     accepted = static_cast<int>(a);
@@ -98,6 +122,7 @@ int lw_accept(int s, void* address, int* length, int& accepted) {
 }
 
 int lw_send(int s, const LwBuffer* buffers, int count, unsigned flags, const void* to, int toLength, size_t& sent) {
+    ErrnoKept kept;
     WSABUF ws[kLwMaxBuffers];
     DWORD n = static_cast<DWORD>(ws_buffers(buffers, count, ws));
     DWORD bytes = 0;
@@ -112,6 +137,7 @@ int lw_send(int s, const LwBuffer* buffers, int count, unsigned flags, const voi
 
 int lw_recv(int s, const LwBuffer* buffers, int count, unsigned flags, void* from, int* fromLength,
             size_t& received, bool& truncated) {
+    ErrnoKept kept;
     WSABUF ws[kLwMaxBuffers];
     DWORD n = static_cast<DWORD>(ws_buffers(buffers, count, ws));
     DWORD bytes = 0;
@@ -133,19 +159,28 @@ int lw_recv(int s, const LwBuffer* buffers, int count, unsigned flags, void* fro
     return 0;
 }
 
-int lw_shutdown(int s, int how) { return shutdown(static_cast<SOCKET>(s), how) == 0 ? 0 : last_error(); }
+int lw_shutdown(int s, int how) {
+    ErrnoKept kept;
+    return shutdown(static_cast<SOCKET>(s), how) == 0 ? 0 : last_error();
+}
 
-int lw_close(int s) { return closesocket(static_cast<SOCKET>(s)) == 0 ? 0 : last_error(); }
+int lw_close(int s) {
+    ErrnoKept kept;
+    return closesocket(static_cast<SOCKET>(s)) == 0 ? 0 : last_error();
+}
 
 int lw_peer_name(int s, void* address, int* length) {
+    ErrnoKept kept;
     return getpeername(static_cast<SOCKET>(s), static_cast<sockaddr*>(address), length) == 0 ? 0 : last_error();
 }
 
 int lw_local_name(int s, void* address, int* length) {
+    ErrnoKept kept;
     return getsockname(static_cast<SOCKET>(s), static_cast<sockaddr*>(address), length) == 0 ? 0 : last_error();
 }
 
 int lw_pending_error(int s, int& wsError) {
+    ErrnoKept kept;
     int value = 0;
     int length = sizeof(value);
     if (getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&value), &length) != 0)
@@ -155,6 +190,7 @@ int lw_pending_error(int s, int& wsError) {
 }
 
 int lw_get_timeout(int s, bool receive, uint32_t& ms) {
+    ErrnoKept kept;
     DWORD value = 0;
     int length = sizeof(value);
     if (getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, receive ? SO_RCVTIMEO : SO_SNDTIMEO,
@@ -165,6 +201,7 @@ int lw_get_timeout(int s, bool receive, uint32_t& ms) {
 }
 
 int lw_set_timeout(int s, bool receive, uint32_t ms) {
+    ErrnoKept kept;
     DWORD value = ms;
     return setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, receive ? SO_RCVTIMEO : SO_SNDTIMEO,
                       reinterpret_cast<const char*>(&value), sizeof(value)) == 0
@@ -173,11 +210,13 @@ int lw_set_timeout(int s, bool receive, uint32_t ms) {
 }
 
 int lw_set_nonblocking(int s, bool on) {
+    ErrnoKept kept;
     u_long value = on ? 1 : 0;
     return ioctlsocket(static_cast<SOCKET>(s), FIONBIO, &value) == 0 ? 0 : last_error();
 }
 
 int lw_bytes_readable(int s, uint32_t& bytes) {
+    ErrnoKept kept;
     u_long value = 0;
     if (ioctlsocket(static_cast<SOCKET>(s), FIONREAD, &value) != 0) return last_error();
     bytes = value;

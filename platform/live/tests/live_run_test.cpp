@@ -112,6 +112,11 @@ TEST_F(LiveRun, RefusedConnectIsEconnrefused) {
     EXPECT_EQ(probe({"refused", std::to_string(unused_port())}).out, "ECONNREFUSED\n");
 }
 
+TEST_F(LiveRun, SuccessfulCallsLeaveErrnoAsItWasSoARefusedConnectStaysReportedAfterTheClose) {
+    RunResult result = probe({"errno", std::to_string(server_.port()), std::to_string(unused_port())});
+    EXPECT_EQ(result.out, "kept\nconnect ECONNREFUSED then close ECONNREFUSED\n") << result.err;
+}
+
 TEST_F(LiveRun, Ipv6SocketsAreRefusedWithEafnosupportOnlyWhileFilteringIsOn) {
     std::string unrouted = run_program({LIVE_PROBE, "ipv6"}).out;
     EXPECT_EQ(probe({"ipv6"}).out, unrouted) << "filtering off: IPv6 as the kernel gives it";

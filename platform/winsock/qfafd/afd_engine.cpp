@@ -9,6 +9,36 @@ namespace {
 
 const uint64_t kOfferToken = 1ull << 63;
 
+// The engine thread holds workLock through each round of work (all but its wait for reports),
+// and a fork holds it, with the other two, from before to after: the engine's thread is never
+// inside a socket, the table or a completion when the process is copied.
+std::mutex workLock;
+std::mutex offersLock;  // the offers
+std::mutex renewLock;   // one thread moves the engine into a forked child
+std::atomic<unsigned> forkCount{0};  // forks that made this process (counted in the child)
+
+void before_fork() {
+    renewLock.lock();
+    workLock.lock();
+    offersLock.lock();
+}
+
+void after_fork() {
+    offersLock.unlock();
+    workLock.unlock();
+    renewLock.unlock();
+}
+
+void after_fork_in_child() {
+    forkCount.fetch_add(1);
+    after_fork();
+}
+
+void watch_forks() {
+    static std::once_flag once;  // the handlers go with this library when it is unloaded
+    std::call_once(once, [] { pthread_atfork(before_fork, after_fork, after_fork_in_child); });
+}
+
 uint64_t token_of(const BaseSocket& socket) {
     return (static_cast<uint64_t>(socket.generation) << 32) | static_cast<uint32_t>(socket.fd);
 }
@@ -235,17 +265,21 @@ Engine::~Engine() { stop(); }
 
 bool Engine::start() {
     if (!poller_.ready()) return false;
+    watch_forks();
+    forks_ = forkCount.load();
     stopping_ = false;
-    thread_ = std::thread([this] { run(); });
-    return true;
+    running_ = pthread_create(&thread_, nullptr, run_thread, this) == 0;
+    return running_;
 }
 
 void Engine::stop() {
-    if (!thread_.joinable()) return;
+    if (forks_ != forkCount.load()) own_process(false);
+    if (!running_) return;
     stopping_ = true;
     poller_.wake();
-    thread_.join();
-    std::lock_guard<std::mutex> guard(offersLock_);
+    pthread_join(thread_, nullptr);
+    running_ = false;
+    std::lock_guard<std::mutex> guard(offersLock);
     for (const Offer& offer : offers_) {
         kn_close(offer.listener);
         kn_close(offer.copy);
@@ -253,23 +287,48 @@ void Engine::stop() {
     offers_.clear();
 }
 
+void Engine::own_process(bool restart) {
+    std::lock_guard<std::mutex> renewing(renewLock);
+    unsigned forks = forkCount.load();
+    if (forks_ == forks) return;
+    running_ = false;  // the thread that started is the parent's, not in this process
+    {
+        std::lock_guard<std::mutex> guard(offersLock);
+        for (const Offer& offer : offers_) {  // the parent serves them; these are the child's copies
+            kn_close(offer.listener);
+            kn_close(offer.copy);
+        }
+        offers_.clear();
+    }
+    poller_.renew();
+    stopping_ = false;
+    watchAll_ = true;
+    forks_ = forks;
+    if (restart && poller_.ready()) running_ = pthread_create(&thread_, nullptr, run_thread, this) == 0;
+}
+
 void Engine::update(BaseSocket& socket) {
     if (socket.closing || socket.fd < 0) return;
+    if (forks_ != forkCount.load()) own_process(true);
     poller_.watch(socket.fd, interest(socket), token_of(socket));
 }
 
-void Engine::forget(BaseSocket& socket) { poller_.forget(socket.fd); }
+void Engine::forget(BaseSocket& socket) {
+    if (forks_ != forkCount.load()) own_process(true);
+    poller_.forget(socket.fd);
+}
 
 void Engine::offer(int listener, int copy, uint32_t targetPid) {
+    if (forks_ != forkCount.load()) own_process(true);
     {
-        std::lock_guard<std::mutex> guard(offersLock_);
+        std::lock_guard<std::mutex> guard(offersLock);
         offers_.push_back(Offer{listener, copy, targetPid, GetTickCount() + 60000});
     }
     poller_.watch(listener, kReadable, kOfferToken | static_cast<uint32_t>(listener));
 }
 
 void Engine::serve_offers(int readyListener) {
-    std::lock_guard<std::mutex> guard(offersLock_);
+    std::lock_guard<std::mutex> guard(offersLock);
     DWORD now = GetTickCount();
     for (size_t i = 0; i < offers_.size();) {
         Offer& offer = offers_[i];
@@ -286,15 +345,40 @@ void Engine::serve_offers(int readyListener) {
     }
 }
 
+void* Engine::run_thread(void* engine) {
+    static_cast<Engine*>(engine)->run();
+    return nullptr;
+}
+
+// A forked child's new set starts empty: its sockets are watched there first.
+void Engine::watch_all() {
+    std::vector<std::shared_ptr<BaseSocket>> sockets;
+    {
+        Provider& p = provider();
+        std::lock_guard<std::mutex> guard(p.lock);
+        for (const auto& socket : p.table)
+            if (socket) sockets.push_back(socket);
+    }
+    for (const auto& socket : sockets) {
+        std::lock_guard<std::mutex> guard(socket->lock);
+        update(*socket);
+    }
+}
+
 void Engine::run() {
+    if (watchAll_) {
+        std::lock_guard<std::mutex> work(workLock);
+        watch_all();
+    }
     std::vector<KernelPoller::Report> reports;
     while (!stopping_) {
         bool haveOffers;
         {
-            std::lock_guard<std::mutex> guard(offersLock_);
+            std::lock_guard<std::mutex> guard(offersLock);
             haveOffers = !offers_.empty();
         }
         poller_.wait(reports, haveOffers ? 1000 : -1);
+        std::lock_guard<std::mutex> work(workLock);
         if (haveOffers) serve_offers(-1);
         for (const KernelPoller::Report& report : reports) {
             if (report.token & kOfferToken) {

@@ -6,10 +6,14 @@
 #include "afd.h"
 #include "kernel_poller.h"
 
-#include <thread>
+#include <pthread.h>
 
 namespace qf::afd {
 
+// A forked child has no engine thread, and its epoll set is its parent's (a fork shares it), so
+// its reports would go to the parent's engine. At its first use in the child the engine takes a
+// set of its own, watches the child's sockets there and starts its own thread. Across a fork the
+// engine thread is held between rounds, so that the child inherits none of the locks it takes.
 class Engine {
 public:
     Engine() = default;
@@ -31,15 +35,22 @@ private:
         uint32_t targetPid;
         DWORD deadline;
     };
+    static void* run_thread(void* engine);
     void run();
     void service(const std::shared_ptr<BaseSocket>& socket, unsigned events);
     void serve_offers(int readyListener);
+    void watch_all();
+    // In a forked child: lets go of the parent's thread, set and offers (none of them is the
+    // child's); with restart, starts anew with a set and a thread of the child's own.
+    void own_process(bool restart);
 
     KernelPoller poller_;
-    std::thread thread_;
+    pthread_t thread_{};
+    bool running_ = false;            // thread_ runs in this process
     std::atomic<bool> stopping_{false};
-    std::mutex offersLock_;
-    std::vector<Offer> offers_;
+    std::atomic<unsigned> forks_{0};  // the process's fork count when this process's thread started
+    bool watchAll_ = false;           // the new thread first watches every socket of the child
+    std::vector<Offer> offers_;       // guarded by the offers lock of afd_engine.cpp
 };
 
 // Puts an accepted connection under an existing socket (AcceptEx; lock held): the socket's

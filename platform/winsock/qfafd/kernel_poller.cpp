@@ -23,7 +23,16 @@ uint32_t to_epoll(unsigned events) { return EPOLLONESHOT | kn_poll_bits(events);
 
 }  // namespace
 
-KernelPoller::KernelPoller() {
+KernelPoller::KernelPoller() { open(); }
+
+KernelPoller::~KernelPoller() { close(); }
+
+void KernelPoller::renew() {
+    close();
+    open();
+}
+
+void KernelPoller::open() {
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
     wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (epoll_ >= 0 && wake_ >= 0) {
@@ -34,9 +43,10 @@ KernelPoller::KernelPoller() {
     }
 }
 
-KernelPoller::~KernelPoller() {
+void KernelPoller::close() {
     if (wake_ >= 0) qf::ws::kernel::close(wake_);
     if (epoll_ >= 0) qf::ws::kernel::close(epoll_);
+    wake_ = epoll_ = -1;
 }
 
 void KernelPoller::watch(int fd, unsigned events, uint64_t token) {

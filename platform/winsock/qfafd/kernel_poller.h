@@ -14,6 +14,9 @@ public:
     KernelPoller(const KernelPoller&) = delete;
     KernelPoller& operator=(const KernelPoller&) = delete;
     bool ready() const { return epoll_ >= 0 && wake_ >= 0; }
+    // In a forked child: closes its copies of the parent's epoll set (which the parent's engine
+    // goes on reading) and wake-up, and opens its own, empty.
+    void renew();
 
     // Watches fd for the events (kReadable, kWritable, ... of kernel_socket.h) once; 0 events stops
     // watching. token comes back with the report.
@@ -29,6 +32,9 @@ public:
     void wake();
 
 private:
+    void open();
+    void close();
+
     int epoll_ = -1;
     int wake_ = -1;
 };

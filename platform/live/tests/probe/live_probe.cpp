@@ -7,6 +7,7 @@
 //   dup PORT                the request and answer on duplicates of the socket after it is closed
 //   nonblock PORT           a non-blocking connect and receive, and MSG_DONTWAIT on a blocking socket
 //   refused PORT            a blocking connect to a port nobody listens on
+//   errno PORT UNUSED       which successful calls change errno; errno after a refused connect and close
 //   fork-exec PORT SELF     a forked child fetches, an executed child says whether it is routed
 //   vectors PORT            writev, recv(MSG_PEEK), readv and recvmsg on one exchange
 //   files PORT              the request sent with sendfile, the answer taken with splice
@@ -212,6 +213,50 @@ int cmd_nonblock(int port) {
 int cmd_refused(int port) {
     int fd = connect_to(port);
     printf("%s\n", fd >= 0 ? "ok" : errno_name(errno));
+    return 0;
+}
+
+// A call that succeeds leaves errno as it was, as the C library's calls do: a program may read
+// errno after cleaning up behind a failed call (wget closes the socket, then reports).
+int cmd_errno(int port, int unused) {
+    const int marker = EDOM;
+    std::string changed;
+    auto check = [&changed, marker](const char* call, bool succeeded) {
+        if (!succeeded || errno != marker) changed += std::string(" ") + call + (succeeded ? "" : "(failed)");
+        errno = marker;
+    };
+    errno = marker;
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    check("socket", fd >= 0);
+    timeval limit{10, 0};
+    check("setsockopt", setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) == 0);
+    sockaddr_in a = loopback(port);
+    check("connect", connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0);
+    sockaddr_in name{};
+    socklen_t length = sizeof(name);
+    check("getsockname", getsockname(fd, reinterpret_cast<sockaddr*>(&name), &length) == 0);
+    length = sizeof(name);
+    check("getpeername", getpeername(fd, reinterpret_cast<sockaddr*>(&name), &length) == 0);
+    int error = -1;
+    length = sizeof(error);
+    check("getsockopt", getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0);
+    const char request[] = "GET / HTTP/1.0\r\n\r\n";
+    check("send", send(fd, request, sizeof(request) - 1, 0) == static_cast<ssize_t>(sizeof(request) - 1));
+    char buffer[256];
+    check("recv", recv(fd, buffer, sizeof(buffer), 0) > 0);
+    check("shutdown", shutdown(fd, SHUT_WR) == 0);
+    int copy = dup(fd);
+    check("dup", copy >= 0);
+    check("close", close(copy) == 0);
+    check("close", close(fd) == 0);
+    printf("kept%s\n", changed.empty() ? "" : (" but for" + changed).c_str());
+
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in refused = loopback(unused);
+    int r = connect(fd, reinterpret_cast<sockaddr*>(&refused), sizeof(refused));
+    int connectErrno = errno;
+    close(fd);
+    printf("connect %s then close %s\n", r == 0 ? "ok" : errno_name(connectErrno), errno_name(errno));
     return 0;
 }
 
@@ -469,6 +514,7 @@ int main(int argc, char** argv) {
     if (command == "dup") return cmd_dup(port);
     if (command == "nonblock") return cmd_nonblock(port);
     if (command == "refused") return cmd_refused(port);
+    if (command == "errno" && argc > 3) return cmd_errno(port, atoi(argv[3]));
     if (command == "vectors") return cmd_vectors(port);
     if (command == "files") return cmd_files(port);
     if (command == "udp") return cmd_udp(port);
