@@ -11,8 +11,13 @@ namespace {
 
 const size_t kBlockRecords = 1000;
 
-InternalOverlappedStruct*& free_link(InternalOverlappedStruct* record) {
-    return *reinterpret_cast<InternalOverlappedStruct**>(&record->iolSignature);
+// A free record's signature field holds the next free record.
+InternalOverlappedStruct* next_free(const InternalOverlappedStruct* record) {
+    return reinterpret_cast<InternalOverlappedStruct*>(record->iolSignature);
+}
+
+void link_free(InternalOverlappedStruct* record, InternalOverlappedStruct* next) {
+    record->iolSignature = reinterpret_cast<ULONG_PTR>(next);
 }
 
 }  // namespace
@@ -51,7 +56,7 @@ bool OverlappedManager::Initialize() {
     for (char* at = m_block; static_cast<size_t>(m_block + m_blockSize - at) > sizeof(InternalOverlappedStruct);
          at += sizeof(InternalOverlappedStruct)) {
         InternalOverlappedStruct* record = reinterpret_cast<InternalOverlappedStruct*>(at);
-        free_link(record) = m_free;
+        link_free(record, m_free);
         m_free = record;
     }
     return true;
@@ -60,7 +65,7 @@ bool OverlappedManager::Initialize() {
 InternalOverlappedStruct* OverlappedManager::AllocateRecord() {
     EnterCriticalSection(&m_lock);
     InternalOverlappedStruct* record = m_free;
-    if (record) m_free = free_link(record);
+    if (record) m_free = next_free(record);
     LeaveCriticalSection(&m_lock);
     if (!record) return nullptr;
     memset(record, 0, sizeof(*record));
@@ -72,7 +77,7 @@ void OverlappedManager::FreeRecord(InternalOverlappedStruct* record) {
     VTLSP_ASSERT(STRUCTSIGNATURE == record->iolSignature,
                  "STRUCTSIGNATURE == InternalOverlappedStruct->iolSignature", "doverlap");
     EnterCriticalSection(&m_lock);
-    free_link(record) = m_free;
+    link_free(record, m_free);
     m_free = record;
     LeaveCriticalSection(&m_lock);
 }
