@@ -1,5 +1,6 @@
 // quillfence: the admin command line. Shows whether filtering is on and what the Winsock catalog
-// holds, and switches filtering on and off with the Control Center's own switch.
+// holds, switches filtering on and off with the Control Center's own switch, and prints the
+// access log.
 #include "catalog_listing.h"
 #include "machine_root_option.h"
 
@@ -17,12 +18,13 @@
 
 namespace {
 
-const char kUsage[] = "usage: quillfence status|enable|disable [--root DIR]\n";
+const char kUsage[] = "usage: quillfence status|enable|disable|log [--root DIR]\n";
 const char kHelp[] =
     "\n"
     "  status    whether filtering is on, then every Winsock catalog entry: id, name, chain\n"
     "  enable    switch filtering on (nothing to do when it is on)\n"
     "  disable   switch filtering off (nothing to do when it is off)\n"
+    "  log       the access log, oldest first: time, kind, port, text, program\n"
     "  --root    the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n";
 
 int usage_error(const std::string& message) {
@@ -63,6 +65,21 @@ int switch_to(bool wanted) {
     return 0;
 }
 
+int show_log() {
+    std::vector<VTLogEntry> entries(64);
+    INT after = 0;
+    for (;;) {
+        const int count = VTLogger_ReadEntries(after, entries.data(), static_cast<int>(entries.size()));
+        if (count < 0) return failure("the access log cannot be read");
+        for (int i = 0; i < count; ++i) {
+            const VTLogEntry& e = entries[i];
+            printf("%s %-7s %5d %s [%s]\n", e.time, e.kind, static_cast<int>(e.port), e.text, e.program);
+            after = e.id;
+        }
+        if (count < static_cast<int>(entries.size())) return 0;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,7 +89,7 @@ int main(int argc, char** argv) {
     }
     if (argc < 2) return usage_error("a command is needed");
     const std::string command = argv[1];
-    if (command != "status" && command != "enable" && command != "disable")
+    if (command != "status" && command != "enable" && command != "disable" && command != "log")
         return usage_error("unknown command '" + command + "'");
     std::string root;
     bool rootGiven = false;
@@ -94,5 +111,6 @@ int main(int argc, char** argv) {
     std::string error;
     if (!SelectMachineRoot(rootGiven, root, error)) return failure(error);
     if (command == "status") return show_status();
+    if (command == "log") return show_log();
     return switch_to(command == "enable");
 }

@@ -146,6 +146,22 @@ TEST_F(QuillfenceCli, DisableRestoresTheCatalogAndEachSwitchIsLoggedAndShownInTh
               log_lines());
 }
 
+TEST_F(QuillfenceCli, LogPrintsEveryEntryOldestFirstAlsoPastOnePageOfReading) {
+    for (int i = 1; i <= 70; ++i) ASSERT_EQ(1, VTLogger_Submit("BLOCK", 80, ("entry " + std::to_string(i)).c_str()));
+    VTLogger_Free();
+    CliRun log = run_cli("log " + root_option());
+    EXPECT_EQ(0, log.exitCode) << log.err;
+    std::vector<std::string> texts;
+    std::istringstream lines(log.out);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_THAT(line, HasSubstr(" BLOCK      80 entry "));
+        texts.push_back(line.substr(line.find("entry "), line.find(" [") - line.find("entry ")));
+    }
+    ASSERT_EQ(70u, texts.size()) << log.out << log.err;
+    EXPECT_EQ("entry 1", texts.front());
+    EXPECT_EQ("entry 70", texts.back());
+}
+
 TEST_F(QuillfenceCli, TheRootOptionWinsOverTheEnvironmentWhichWinsOverTheDefault) {
     qf_test::TempMachineRoot other;  // now named by QUILLFENCE_ROOT
     std::string error;
@@ -188,7 +204,7 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
     for (const Case& c : cases) {
         CliRun run = run_cli(c.arguments);
         EXPECT_EQ(2, run.exitCode) << c.arguments;
-        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|enable|disable [--root DIR]\n", run.err)
+        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|enable|disable|log [--root DIR]\n", run.err)
             << c.arguments;
         EXPECT_EQ("", run.out) << c.arguments;
     }
@@ -198,7 +214,7 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
 TEST_F(QuillfenceCli, HelpGoesToStandardOutputWithExitZero) {
     CliRun run = run_cli("--help");
     EXPECT_EQ(0, run.exitCode);
-    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|enable|disable [--root DIR]\n"));
+    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|enable|disable|log [--root DIR]\n"));
 }
 
 TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
