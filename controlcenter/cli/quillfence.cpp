@@ -2,7 +2,7 @@
 // holds, switches filtering on and off with the Control Center's own switch, and prints the
 // access log.
 #include "catalog_listing.h"
-#include "machine_root_option.h"
+#include <machine_root_option.h>
 
 #include <filter_switch.h>
 #include <protocol_catalog.h>

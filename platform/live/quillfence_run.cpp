@@ -1,7 +1,7 @@
 // quillfence-run [--root DIR] [--] PROGRAM [ARGS...]: runs PROGRAM with its Internet sockets
 // routed through Winsock on the machine root, and so through the filter when it is on. The
 // preload library and the root travel in the environment, so programs it starts are routed too.
-#include "machine_root_option.h"
+#include <machine_root_option.h>
 
 #include <errno.h>
 #include <limits.h>

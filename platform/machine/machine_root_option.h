@@ -1,4 +1,4 @@
-// Which machine root the admin command line works on.
+// Which machine root a command of the stand-in works on (the admin command line, quillfence-run).
 #pragma once
 
 #include <string>
