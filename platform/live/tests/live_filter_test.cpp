@@ -83,7 +83,9 @@ const Client kClients[] = {
 
 void expect_says(const RunResult& result, int exitCode, const char* text) {
     EXPECT_EQ(result.exitCode, exitCode) << result.err;
-    if (text) EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
+    if (text) {
+        EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
+    }
 }
 
 class LiveFilter : public ::testing::Test {
