@@ -8,10 +8,18 @@ namespace qf {
 
 // Creates root (or completes an existing one) the way a Windows setup leaves a machine: the
 // folders of drive C:, the Windows version values, DBDIR and the installed folders, the factory
-// topic word dictionary, the topic list and the four settings stores. Never overwrites what is
-// there: existing files and registry values stay. Points this process at root (QUILLFENCE_ROOT).
+// topic word dictionary, the topic list, the four settings stores, the Winsock catalog and the
+// name server. Never overwrites what is there: existing files and registry values stay. Points
+// this process at root (QUILLFENCE_ROOT).
 // False, with a sentence in error, when root is not a directory or a step fails.
 bool machine_init(const std::string& root, std::string& error);
+
+// Sets the machine's name server (the registry value NameServer under
+// SYSTEM\CurrentControlSet\Services\Tcpip\Parameters, seeded by machine_init from the first IPv4
+// "nameserver" of /etc/resolv.conf) on the current machine root, replacing what is there: an IPv4
+// address with an optional ":PORT". False, with a sentence in error, when server is not one or
+// the value cannot be written.
+bool machine_set_name_server(const std::string& server, std::string& error);
 
 // Writes the policy a filter loads from the current machine root: the lists as termscan_init
 // fills them, the topics and their selection, the protocol rules, the rating limits and the

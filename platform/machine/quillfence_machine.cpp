@@ -1,5 +1,7 @@
-// quillfence-machine: creates or completes a machine root, and shows the policy loaded from it.
+// quillfence-machine: creates or completes a machine root, shows the policy loaded from it, and
+// sets its name server.
 #include "machine.h"
+#include "name_server.h"
 
 #include <qf/machine_root.h>
 
@@ -15,10 +17,13 @@ namespace {
 const char kUsage[] =
     "usage: quillfence-machine init [--root DIR]\n"
     "       quillfence-machine policy [--root DIR]\n"
+    "       quillfence-machine set-nameserver HOST[:PORT] [--root DIR]\n"
     "\n"
-    "  init     create the machine root, or complete it without changing what is there\n"
-    "  policy   print the policy the filter would load from the machine root\n"
-    "  --root   the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n";
+    "  init            create the machine root, or complete it without changing what is there\n"
+    "                  (the name server comes from /etc/resolv.conf)\n"
+    "  policy          print the policy the filter would load from the machine root\n"
+    "  set-nameserver  the IPv4 address (and port, 53 unless given) of the name server\n"
+    "  --root          the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n";
 
 int usage_error(const std::string& message) {
     if (!message.empty()) std::cerr << "quillfence-machine: " << message << "\n";
@@ -35,12 +40,18 @@ int main(int argc, char** argv) {
     }
     if (argc < 2) return usage_error("");
     const std::string command = argv[1];
-    if (command != "init" && command != "policy") return usage_error("unknown command '" + command + "'");
+    if (command != "init" && command != "policy" && command != "set-nameserver")
+        return usage_error("unknown command '" + command + "'");
     std::string root;
     bool rootGiven = false;
+    std::string server;
+    bool serverGiven = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--root" && i + 1 < argc) {
+        if (command == "set-nameserver" && !serverGiven && !arg.empty() && arg[0] != '-') {
+            server = arg;
+            serverGiven = true;
+        } else if (arg == "--root" && i + 1 < argc) {
             root = argv[++i];
             rootGiven = true;
         } else if (arg.rfind("--root=", 0) == 0) {
@@ -51,6 +62,9 @@ int main(int argc, char** argv) {
         }
     }
     if (rootGiven && root.empty()) return usage_error("--root needs a directory");
+    if (command == "set-nameserver" && !serverGiven) return usage_error("set-nameserver needs HOST[:PORT]");
+    if (command == "set-nameserver" && !qf::valid_name_server(server.data(), server.size()))
+        return usage_error("'" + server + "' is not an IPv4 address with an optional :PORT");
     if (!rootGiven) root = qf::machine_root();
 
     struct stat st;
@@ -68,7 +82,8 @@ int main(int argc, char** argv) {
         std::cout << "machine root ready: " << qf::machine_root() << "\n";
         return 0;
     }
-    if (!exists) {
+    const bool machine = exists && stat((root + "/registry.db").c_str(), &st) == 0;
+    if (!exists || (command == "set-nameserver" && !machine)) {
         std::cerr << "quillfence-machine: there is no machine root at " << root
                   << " (create it with: quillfence-machine init --root " << root << ")\n";
         return 1;
@@ -76,6 +91,15 @@ int main(int argc, char** argv) {
     char* absolute = realpath(root.c_str(), nullptr);
     setenv("QUILLFENCE_ROOT", absolute ? absolute : root.c_str(), 1);
     free(absolute);
+    if (command == "set-nameserver") {
+        std::string error;
+        if (!qf::machine_set_name_server(server, error)) {
+            std::cerr << "quillfence-machine: " << error << "\n";
+            return 1;
+        }
+        std::cout << "name server: " << server << "\n";
+        return 0;
+    }
     qf::machine_print_policy(std::cout);
     return 0;
 }

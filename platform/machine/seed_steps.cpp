@@ -12,6 +12,7 @@ const SeedStepEntry kSeedSteps[] = {
     {"topic list", seed_topic_list},
     {"settings stores", seed_settings_stores},
     {"Winsock catalog", seed_winsock_catalog},
+    {"name server", seed_name_server},
 };
 
 const int kSeedStepCount = sizeof(kSeedSteps) / sizeof(kSeedSteps[0]);

@@ -23,5 +23,6 @@ bool seed_install_folders(std::string& error);
 bool seed_word_dictionary(std::string& error);
 bool seed_topic_list(std::string& error);
 bool seed_settings_stores(std::string& error);
+bool seed_name_server(std::string& error);
 
 }  // namespace qf

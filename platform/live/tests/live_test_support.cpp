@@ -28,11 +28,11 @@ int64_t now_ms() {
     return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
-sockaddr_in loopback(int port) {
+sockaddr_in loopback(int port, const char* address = "127.0.0.1") {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (inet_pton(AF_INET, address, &a.sin_addr) != 1) throw std::runtime_error("not an IPv4 address");
     return a;
 }
 
@@ -46,15 +46,15 @@ bool proxy_variable(const char* entry) {
 
 }  // namespace
 
-PageServer::PageServer(std::string body) : body_(std::move(body)) {
+PageServer::PageServer(std::string body, const char* address) : body_(std::move(body)), address_(address) {
+    sockaddr_in a = loopback(0, address);
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listener_ < 0) throw std::runtime_error("page server: no socket");
-    sockaddr_in a = loopback(0);
     socklen_t length = sizeof(a);
     if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || listen(listener_, 16) != 0 ||
         getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
         close(listener_);
-        throw std::runtime_error("page server: cannot listen on 127.0.0.1");
+        throw std::runtime_error("page server: cannot listen on " + address_);
     }
     port_ = ntohs(a.sin_port);
     thread_ = std::thread([this] { run(); });
@@ -91,6 +91,7 @@ void PageServer::serve(int fd) {
         request.append(buffer, static_cast<size_t>(n));
     }
     if (request.find("\r\n\r\n") == std::string::npos) return;
+    ++requests_;
     std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
                          std::to_string(body_.size()) + "\r\n\r\n" + body_;
     size_t sent = 0;

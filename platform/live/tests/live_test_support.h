@@ -9,28 +9,31 @@
 
 namespace qf_live_test {
 
-// Serves one fixed page over HTTP/1.0 on 127.0.0.1 (a port the kernel picks) to every
+// Serves one fixed page over HTTP/1.0 on a loopback address (a port the kernel picks) to every
 // connection, until it is destroyed. Every wait has a deadline.
 class PageServer {
 public:
-    explicit PageServer(std::string body);
+    explicit PageServer(std::string body, const char* address = "127.0.0.1");
     ~PageServer();
     PageServer(const PageServer&) = delete;
     PageServer& operator=(const PageServer&) = delete;
 
     int port() const { return port_; }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/page.bin"; }
+    std::string url() const { return "http://" + address_ + ":" + std::to_string(port_) + "/page.bin"; }
     int connections() const { return connections_.load(); }
+    int requests() const { return requests_.load(); }  // request heads read whole
 
 private:
     void run();
     void serve(int fd);
 
     std::string body_;
+    std::string address_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
+    std::atomic<int> requests_{0};
     std::thread thread_;
 };
 
@@ -79,5 +82,19 @@ std::string python3();
 bool create_provider_key();
 // Removes the Winsock catalog, so that Winsock cannot start.
 bool remove_winsock_catalog();
+
+// The policy, written through the stores as the Control Center writes it.
+// A user list entry (lexstore's EntryType: 1 a word, 2 a disallowed site).
+bool add_list_entry(const char* key, int type);
+// RSACi filtering on with these highest allowed levels.
+bool set_rsac_limits(int sex, int violence, int language, int nudity);
+
+// The access log as the log viewer reads it back.
+struct LogLine {
+    std::string kind;
+    std::string text;
+};
+int last_log_id();
+std::vector<LogLine> log_after(int id);
 
 }  // namespace qf_live_test

@@ -1,5 +1,6 @@
 // machine_init and the quillfence-machine command on temporary machine roots.
 #include "machine.h"
+#include "name_server.h"
 
 #include <windows.h>
 
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -236,6 +238,79 @@ TEST_F(Machine, CommandInitsThenPrintsThePolicy) {
     }
     EXPECT_EQ(policy.output.find("missing or damaged"), std::string::npos) << policy.output;
     EXPECT_EQ(run_command("policy --root '" + root.file("absent") + "'").exitCode, 1);
+}
+
+const char kTcpipKey[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+
+// The text in a buffer of exactly its length, so that a read past it is caught by ASan.
+std::string first_name_server(const std::string& text) {
+    std::unique_ptr<char[]> exact(new char[text.size()]);
+    memcpy(exact.get(), text.data(), text.size());
+    return qf::first_ipv4_name_server(exact.get(), text.size());
+}
+
+TEST(NameServer, TheFirstIpv4NameserverLineOfResolvConfIsTaken) {
+    const struct {
+        const char* text;
+        const char* server;
+    } cases[] = {
+        {"nameserver 192.0.2.53\n", "192.0.2.53"},
+        {"# nameserver 192.0.2.1\n; nameserver 192.0.2.2\nsearch example.org\nnameserver 192.0.2.3", "192.0.2.3"},
+        {"nameserver 2001:db8::1\nnameserver 192.0.2.4\nnameserver 192.0.2.5\n", "192.0.2.4"},
+        {"  \tnameserver\t192.0.2.6  # the router\r\n", "192.0.2.6"},
+        {"nameserver 192.0.2.7#x\n", "192.0.2.7"},
+        {"nameservers 192.0.2.8\nnameserver192.0.2.9\nNAMESERVER 192.0.2.10\n", ""},
+        {"nameserver 192.0.2.300\nnameserver 192.0.2\nnameserver 1921.0.2.5\n", ""},
+        {"nameserver", ""},
+        {"nameserver ", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(first_name_server(c.text), c.server);
+    }
+}
+
+TEST(NameServer, OnlyAnIpv4AddressWithAnOptionalPortIsAServer) {
+    for (const char* good : {"192.0.2.53", "127.0.0.1:5353", "10.0.0.1:1", "10.0.0.1:65535"}) {
+        EXPECT_TRUE(qf::valid_name_server(good, strlen(good))) << good;
+    }
+    for (const char* bad : {"", "ns.example.org", "192.0.2", "192.0.2.53:", "192.0.2.53:0", "192.0.2.53:65536",
+                            "192.0.2.53:+53", "192.0.2.53:53:53", "::1", ":53", "192.0.2.53 ", "192.0.2.530"}) {
+        EXPECT_FALSE(qf::valid_name_server(bad, strlen(bad))) << bad;
+    }
+}
+
+TEST_F(Machine, InitSeedsTheNameServerOfThisLinuxMachine) {
+    init();
+    std::ifstream in("/etc/resolv.conf", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string expected = first_name_server(text);
+    EXPECT_EQ(registry_string(kTcpipKey, "NameServer"), expected.empty() ? "<unreadable>" : expected);
+}
+
+TEST_F(Machine, SetNameserverReplacesTheServerAndInitKeepsIt) {
+    const std::string machine = " --root '" + root.path() + "'";
+    CommandResult refused = run_command("set-nameserver 127.0.0.1:5353" + machine);
+    EXPECT_EQ(refused.exitCode, 1) << "no machine there yet";
+    EXPECT_NE(refused.output.find("quillfence-machine init"), std::string::npos) << refused.output;
+
+    ASSERT_EQ(run_command("init" + machine).exitCode, 0);
+    CommandResult set = run_command("set-nameserver 127.0.0.1:5353" + machine);
+    ASSERT_EQ(set.exitCode, 0) << set.output;
+    EXPECT_EQ(set.output, "name server: 127.0.0.1:5353\n");
+    EXPECT_EQ(registry_string(kTcpipKey, "NameServer"), "127.0.0.1:5353");
+    ASSERT_EQ(run_command("init" + machine).exitCode, 0);
+    EXPECT_EQ(registry_string(kTcpipKey, "NameServer"), "127.0.0.1:5353");
+
+    for (const char* bad : {"set-nameserver ns.example.org", "set-nameserver 127.0.0.1:0", "set-nameserver",
+                            "set-nameserver 192.0.2.1 192.0.2.2"}) {
+        SCOPED_TRACE(bad);
+        CommandResult result = run_command(bad + machine);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.output.find("usage: quillfence-machine"), std::string::npos) << result.output;
+    }
+    EXPECT_EQ(registry_string(kTcpipKey, "NameServer"), "127.0.0.1:5353");
 }
 
 }  // namespace

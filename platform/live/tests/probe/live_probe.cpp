@@ -18,6 +18,7 @@
 //   cloexec SELF            which sockets an executed child inherits (SOCK_CLOEXEC or not)
 //   closefrom PORT          closefrom past a kept duplicate: the duplicate works, a reused number is a file
 //   daemon PORT FILE        a daemon (fork, setsid, fork, standard descriptors closed) fetches; writes FILE
+//   modules                 after a first Internet socket, the file of every shared object mapped, one a line
 #include <arpa/inet.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -498,6 +499,31 @@ int cmd_daemon(int port, const char* file) {
     _exit(0);
 }
 
+// The first socket starts Winsock and loads the providers of its chain.
+int cmd_modules() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        printf("socket %s\n", errno_name(errno));
+        return 1;
+    }
+    FILE* maps = fopen("/proc/self/maps", "r");
+    if (!maps) return 1;
+    std::vector<std::string> seen;
+    char line[4096];
+    while (fgets(line, sizeof(line), maps)) {
+        const char* path = strchr(line, '/');
+        if (!path || !strstr(path, ".so")) continue;
+        std::string file(path, strcspn(path, "\n"));
+        bool known = false;
+        for (const std::string& s : seen) known = known || s == file;
+        if (!known) seen.push_back(file);
+    }
+    fclose(maps);
+    for (const std::string& file : seen) printf("%s\n", file.c_str());
+    close(fd);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -525,6 +551,7 @@ int main(int argc, char** argv) {
     if (command == "cloexec" && argc > 2) return cmd_cloexec(argv[2]);
     if (command == "has" && argc > 3) return cmd_has(atoi(argv[2]), atoi(argv[3]));
     if (command == "daemon" && argc > 3) return cmd_daemon(port, argv[3]);
+    if (command == "modules") return cmd_modules();
     if (command == "fork-exec" && argc > 3) return cmd_fork_exec(port, argv[3]);
     fprintf(stderr, "live_probe: unknown command\n");
     return 2;

@@ -1,0 +1,46 @@
+// The live tests' policy and access log, through the system's own stores (Windows side of the
+// helpers).
+#include "live_test_support.h"
+
+#include <windows.h>
+
+#include <lexstore.h>
+#include <vtlogger.h>
+#include <vtrsac.h>
+
+namespace qf_live_test {
+
+bool add_list_entry(const char* key, int type) {
+    if (lexs_openit() != 1) return false;
+    char value[LEXS_VALUE_SIZE] = {};
+    int inserted = lexs_insertdb(value, key, type, -1);
+    lexs_closedbase();
+    return inserted == 1;
+}
+
+bool set_rsac_limits(int sex, int violence, int language, int nudity) {
+    RsacSettings settings = {1, sex, violence, language, nudity};
+    return vtrsac_write(&settings) == 1;
+}
+
+// The log is opened for each read and released after it: every test case has a root of its own.
+int last_log_id() {
+    VTLogEntry entries[64];
+    int last = 0;
+    for (int n; (n = VTLogger_ReadEntries(last, entries, 64)) > 0;) last = entries[n - 1].id;
+    VTLogger_Free();
+    return last;
+}
+
+std::vector<LogLine> log_after(int id) {
+    std::vector<LogLine> lines;
+    VTLogEntry entries[64];
+    for (int n; (n = VTLogger_ReadEntries(id, entries, 64)) > 0;) {
+        for (int i = 0; i < n; ++i) lines.push_back({entries[i].kind, entries[i].text});
+        id = entries[n - 1].id;
+    }
+    VTLogger_Free();
+    return lines;
+}
+
+}  // namespace qf_live_test
