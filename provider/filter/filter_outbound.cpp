@@ -40,19 +40,18 @@ bool is_web_request(const char* data, DWORD length) {
     return (begins_with(data, line, "POST") || begins_with(data, line, "GET")) && contains(data, line, "HTTP");
 }
 
-// The value of the first "Host:" header (capital H; the rest of the name in any case), taken
-// from one character after the colon up to the next carriage return, cut to fit host. Empty
-// when no carriage return ends it within the data.
+// The value of the first Host header: a line that starts with "Host:" in any case (header names
+// are case-insensitive, and a name inside another header's, such as "X-Forwarded-Host:", is not
+// it), from the first character after the colon and its blanks up to the next carriage return,
+// cut to fit host. Empty when no carriage return ends it within the data.
 void find_host(const char* data, DWORD length, char* host, size_t hostSize) {
     const size_t nameLength = 5;  // "Host:"
     for (size_t at = 0; at < length;) {
-        const void* h = memchr(data + at, 'H', length - at);
-        if (!h) return;
-        at = static_cast<const char*>(h) - data;
         if (length - at < nameLength) return;
         if (qf_ascii_equal_nocase(data + at, "Host:", nameLength)) {
-            const size_t start = at + nameLength + 1;
-            const void* cr = memchr(data + at + nameLength, '\r', length - at - nameLength);
+            size_t start = at + nameLength;
+            while (start < length && (data[start] == ' ' || data[start] == '\t')) ++start;
+            const void* cr = memchr(data + start, '\r', length - start);
             if (!cr) return;
             const size_t end = static_cast<const char*>(cr) - data;
             if (end > start) {
@@ -63,7 +62,9 @@ void find_host(const char* data, DWORD length, char* host, size_t hostSize) {
             }
             return;
         }
-        ++at;
+        const void* lineEnd = memchr(data + at, '\n', length - at);
+        if (!lineEnd) return;
+        at = static_cast<const char*>(lineEnd) - data + 1;
     }
 }
 

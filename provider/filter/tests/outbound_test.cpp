@@ -93,8 +93,12 @@ TEST_F(OutboundTest, HostHeadersAreReadWithinTheirBounds) {
         std::string hostName;  // as recorded for the address
     };
     const Case cases[] = {
-        {"any case after the capital H", "GET / HTTP/1.1\r\nHOST: www.example.org\r\n\r\n", "www.example.org"},
-        {"lower-case header", "GET / HTTP/1.1\r\nhost: www.example.org\r\n\r\n", ""},
+        {"upper-case header", "GET / HTTP/1.1\r\nHOST: www.example.org\r\n\r\n", "www.example.org"},
+        {"lower-case header", "GET / HTTP/1.1\r\nhost: www.example.org\r\n\r\n", "www.example.org"},
+        {"no blank after the colon", "GET / HTTP/1.1\r\nHost:www.example.org\r\n\r\n", "www.example.org"},
+        {"another header ending in Host first",
+         "GET / HTTP/1.1\r\nX-Forwarded-Host: other.example\r\nHost: www.example.org\r\n\r\n", "www.example.org"},
+        {"Host: inside another header's value", "GET / HTTP/1.1\r\nX-Note: see Host: other.example\r\n\r\n", ""},
         {"no carriage return after the value", "GET / HTTP/1.1\r\nHost: www.example.org", ""},
         {"empty value", "GET / HTTP/1.1\r\nHost:\r\n\r\n", ""},
         {"header name cut by the end of the data", "GET / HTTP/1.1\r\nHost", ""},
