@@ -216,6 +216,9 @@ SOCKET connect_client(Session& s, Provider provider, Connection connection, std:
         error = "WSASocketW failed: " + std::to_string(WSAGetLastError());
         return INVALID_SOCKET;
     }
+    // A blocking receive that the server leaves unanswered fails at the deadline.
+    DWORD timeout = kDeadlineMs;
+    setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     sockaddr_in server{};
     server.sin_family = AF_INET;
     server.sin_port = htons(s.server.port());
