@@ -329,5 +329,104 @@ INSTANTIATE_TEST_SUITE_P(
                       FetchCase{"RoutineWordWithoutWorkerPort", Mode::Routine, Page::Word, true}),
     [](const ::testing::TestParamInfo<FetchCase>& info) { return std::string(info.param.name); });
 
+// A connected pair on loopback: the client through the chain, the server accepted.
+void connect_pair(const std::string& host, SOCKET& client, SOCKET& server) {
+    sockaddr_in bound;
+    SOCKET listener = tcp_listener(host.c_str(), 0, bound);
+    client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_NE(INVALID_SOCKET, client);
+    ASSERT_EQ(0, connect(client, as_sockaddr(bound), sizeof(bound))) << WSAGetLastError();
+    ASSERT_TRUE(wait_readable(listener, kDeadlineMs));
+    server = accept(listener, nullptr, nullptr);
+    ASSERT_NE(INVALID_SOCKET, server);
+    closesocket(listener);
+}
+
+// Data from the server reaches the client's window as FD_READ (the loop dispatches, so that a
+// notification window on this thread runs too).
+void expect_read_notification(SOCKET client, SOCKET server) {
+    ASSERT_EQ(1, send(server, "x", 1, 0));
+    Notification n{};
+    ASSERT_TRUE(next_notification(client, n));
+    EXPECT_EQ(FD_READ, n.event);
+    EXPECT_EQ(0, n.error);
+    char byte;
+    EXPECT_EQ(1, recv(client, &byte, 1, 0));
+}
+
+struct WindowFaultCase {
+    const char* name;
+    std::vector<qf::Fault> faults;
+    bool windowMade;  // on the caller's thread, when only the thread could not be started
+};
+void PrintTo(const WindowFaultCase& c, std::ostream* out) { *out << c.name; }
+
+const qf::Fault kWindowFaults[] = {qf::Fault::CreateThread, qf::Fault::RegisterClassA, qf::Fault::CreateWindowExA};
+
+class WindowFaultTest : public ProviderTest, public ::testing::WithParamInterface<WindowFaultCase> {
+protected:
+    void TearDown() override {
+        for (qf::Fault kind : kWindowFaults) qf::fail_next(kind, 0);
+        ProviderTest::TearDown();
+    }
+};
+
+TEST_P(WindowFaultTest, AWindowThatCannotBeMadeFailsEveryAsyncSelectWithNoBuffersUntilTheFinalCleanUp) {
+    const WindowFaultCase& c = GetParam();
+    start();
+    if (HasFatalFailure()) return;
+    const std::string host = own_loopback_address();
+    HWND window = make_window();  // before any failure is armed
+    ASSERT_NE(nullptr, window);
+    SOCKET client = INVALID_SOCKET, server = INVALID_SOCKET;
+    connect_pair(host, client, server);
+    if (HasFatalFailure()) return;
+
+    for (qf::Fault kind : c.faults) qf::fail_next(kind, 1);
+    int result = WSAAsyncSelect(client, window, kMessage, FD_READ);
+    int error = WSAGetLastError();
+    for (qf::Fault kind : c.faults) EXPECT_EQ(0, qf::fail_remaining(kind)) << "a failure was not reached";
+    for (qf::Fault kind : kWindowFaults) qf::fail_next(kind, 0);
+    if (c.windowMade) {
+        ASSERT_EQ(0, result) << error;
+        expect_read_notification(client, server);
+    } else {
+        EXPECT_EQ(SOCKET_ERROR, result);
+        EXPECT_EQ(WSAENOBUFS, error);
+        // Nothing fails any more, but the window stays unavailable, for other sockets too.
+        SOCKET other = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        ASSERT_NE(INVALID_SOCKET, other);
+        for (SOCKET s : {client, other}) {
+            EXPECT_EQ(SOCKET_ERROR, WSAAsyncSelect(s, window, kMessage, FD_READ));
+            EXPECT_EQ(WSAENOBUFS, WSAGetLastError());
+        }
+        closesocket(other);
+    }
+    closesocket(client);
+    closesocket(server);
+
+    // After the final clean-up the window is made anew.
+    ASSERT_EQ(0, WSACleanup());
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
+    connect_pair(host, client, server);
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(0, WSAAsyncSelect(client, window, kMessage, FD_READ)) << WSAGetLastError();
+    expect_read_notification(client, server);
+    closesocket(client);
+    closesocket(server);
+    DestroyWindow(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, WindowFaultTest,
+    ::testing::Values(
+        WindowFaultCase{"NoThreadAndNoClass", {qf::Fault::CreateThread, qf::Fault::RegisterClassA}, false},
+        WindowFaultCase{"NoThreadAndNoWindow", {qf::Fault::CreateThread, qf::Fault::CreateWindowExA}, false},
+        WindowFaultCase{"NoClassOnTheWindowThread", {qf::Fault::RegisterClassA}, false},
+        WindowFaultCase{"NoWindowOnTheWindowThread", {qf::Fault::CreateWindowExA}, false},
+        WindowFaultCase{"NoThreadPutsTheWindowOnTheCallersThread", {qf::Fault::CreateThread}, true}),
+    [](const ::testing::TestParamInfo<WindowFaultCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace spi_test
