@@ -17,7 +17,7 @@ const DWORD kCloseWaitMs = 5000;
 
 }  // namespace
 
-AsyncWindow::AsyncWindow() : m_hwnd(nullptr), m_thread(nullptr), m_closing(0), m_accepts(0), m_earlyCount(0) {}
+AsyncWindow::AsyncWindow() : m_hwnd(nullptr), m_thread(nullptr), m_onOwnThread(false), m_closing(0), m_accepts(0), m_earlyCount(0) {}
 
 AsyncWindow* AsyncWindow::Create() {
     AsyncWindow* window = new (std::nothrow) AsyncWindow;
@@ -49,6 +49,7 @@ AsyncWindow* AsyncWindow::Create() {
 DWORD WINAPI AsyncWindow::ThreadMain(LPVOID parameter) {
     AsyncWindow* window = static_cast<AsyncWindow*>(parameter);
     HMODULE library = GetModuleHandleA(kVtlspLibrary);
+    window->m_onOwnThread = true;
     if (window->CreateNotificationWindow()) {
         MSG message;
         while (GetMessageA(&message, nullptr, 0, 0) == 1) {
@@ -114,7 +115,9 @@ LRESULT CALLBACK AsyncWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     if (!window) return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message == WM_DESTROY) {
         SetWindowLongPtrA(hwnd, 0, 0);
-        PostQuitMessage(0);
+        // Only the window's own loop ends with it; a window on the program's thread leaves the
+        // program's loop running.
+        if (window->m_onOwnThread) PostQuitMessage(0);
         delete window;
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }

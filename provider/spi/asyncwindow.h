@@ -45,6 +45,7 @@ private:
 
     std::atomic<HWND> m_hwnd;  // null while being created, kFailed when creation failed
     HANDLE m_thread;
+    bool m_onOwnThread;  // set and read on the window's thread only
     std::atomic<LONG> m_closing;
     std::atomic<LONG> m_accepts;
     Early m_early[kEarlyCapacity];  // guarded by the socket list lock
