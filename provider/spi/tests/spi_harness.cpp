@@ -1,82 +1,25 @@
 #include "spi_harness.h"
-#include <wide_text.h>
-
-#include <sporder.h>
-#include <string.h>
 
 #include <lexstore.h>
 
 #include "machine.h"
+#include "vtlsp_install.h"
 
 namespace spi_test {
 
 const char kWord[] = "gorgonzola";
 
-namespace {
-// vtlsp's provider identifier, as the installer gives it.
-const GUID kVtlspId = {0x64C92200, 0xC857, 0x11D4, {0x95, 0x07, 0x00, 0x00, 0xE8, 0x70, 0x8F, 0xED}};
-const GUID kChainId = {0x64C92201, 0xC857, 0x11D4, {0x95, 0x07, 0x00, 0x00, 0xE8, 0x70, 0x8F, 0xED}};
-
-void copy_name(WCHAR* target, const char* prefix, const WCHAR* rest) {
-    size_t n = 0;
-    for (; prefix[n]; ++n) target[n] = prefix[n];
-    for (size_t i = 0; rest && rest[i] && n < WSAPROTOCOL_LEN; ++i) target[n++] = rest[i];
-    target[n] = 0;
-}
-}  // namespace
-
-std::vector<WSAPROTOCOL_INFOW> enumerate_catalog() {
-    DWORD size = 0;
-    int error = 0;
-    WSCEnumProtocols(nullptr, nullptr, &size, &error);
-    std::vector<WSAPROTOCOL_INFOW> entries(size / sizeof(WSAPROTOCOL_INFOW));
-    int count = WSCEnumProtocols(nullptr, entries.data(), &size, &error);
-    entries.resize(count > 0 ? count : 0);
-    return entries;
-}
+std::vector<WSAPROTOCOL_INFOW> enumerate_catalog() { return vtlsp_install::enumerate_catalog(); }
 
 void install_vtlsp() {
-    WSAPROTOCOL_INFOW layered{};
-    layered.dwProviderFlags = PFL_HIDDEN;
-    layered.ProviderId = kVtlspId;
-    layered.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
-    layered.iAddressFamily = AF_INET;
-    layered.iMaxSockAddr = layered.iMinSockAddr = sizeof(sockaddr_in);
-    layered.iSocketType = SOCK_RAW;
-    copy_name(layered.szProtocol, "LAYERED_VTLSP", nullptr);
-    GUID id = kVtlspId;
-    int error = 0;
-    ASSERT_EQ(0, WSCInstallProvider(&id, QF_WTEXT("vtlsp.dll"), &layered, 1, &error)) << error;
-
-    DWORD layeredId = 0;
-    WSAPROTOCOL_INFOW base{};
-    for (const auto& entry : enumerate_catalog()) {
-        if (memcmp(&entry.ProviderId, &kVtlspId, sizeof(GUID)) == 0) layeredId = entry.dwCatalogEntryId;
-        if (entry.ProtocolChain.ChainLen == BASE_PROTOCOL && entry.iSocketType == SOCK_STREAM) base = entry;
-    }
-    ASSERT_NE(0u, layeredId);
-    ASSERT_NE(0u, base.dwCatalogEntryId);
-    WSAPROTOCOL_INFOW chain = base;
-    chain.ProviderId = kChainId;
-    chain.ProtocolChain.ChainLen = 2;
-    chain.ProtocolChain.ChainEntries[0] = layeredId;
-    chain.ProtocolChain.ChainEntries[1] = base.dwCatalogEntryId;
-    copy_name(chain.szProtocol, "LAYERED ", base.szProtocol);
-    GUID chainId = kChainId;
-    ASSERT_EQ(0, WSCInstallProvider(&chainId, QF_WTEXT("vtlsp.dll"), &chain, 1, &error)) << error;
-
-    std::vector<DWORD> order;
-    auto entries = enumerate_catalog();
-    for (const auto& entry : entries)
-        if (memcmp(&entry.ProviderId, &kChainId, sizeof(GUID)) == 0) order.push_back(entry.dwCatalogEntryId);
-    for (const auto& entry : entries)
-        if (memcmp(&entry.ProviderId, &kChainId, sizeof(GUID)) != 0) order.push_back(entry.dwCatalogEntryId);
-    ASSERT_EQ(0, WSCWriteProviderOrder(order.data(), static_cast<DWORD>(order.size())));
+    WSAPROTOCOL_INFOW base;
+    std::string error;
+    ASSERT_TRUE(vtlsp_install::install_vtlsp(base, error)) << error;
 }
 
 WSAPROTOCOL_INFOW tcp_chain_entry() {
     for (const auto& entry : enumerate_catalog())
-        if (memcmp(&entry.ProviderId, &kChainId, sizeof(GUID)) == 0) return entry;
+        if (vtlsp_install::same_id(entry.ProviderId, vtlsp_install::kChainId)) return entry;
     return WSAPROTOCOL_INFOW{};
 }
 

@@ -24,7 +24,7 @@ constexpr DWORD kDeadlineMs = 10000;
 extern const char kWord[];  // a disallowed word
 
 std::vector<WSAPROTOCOL_INFOW> enumerate_catalog();
-// Installs vtlsp: its hidden layered entry and a chain over each base entry of the given type.
+// Installs vtlsp: its hidden layered entry and a chain over the base TCP entry, moved first.
 void install_vtlsp();
 // The chain entry that vtlsp's TCP sockets are made for.
 WSAPROTOCOL_INFOW tcp_chain_entry();
