@@ -2,6 +2,7 @@
 // factory lists loaded (and its ratio to termscan_process alone on the same data), and
 // filter_check_connect for an address already in the address table.
 // bench-links: vtlsp termscan machine testsupport
+// bench-sources: support/clean_page.cpp
 #include <benchmark/benchmark.h>
 
 #include <stdio.h>
@@ -11,6 +12,8 @@
 #include <string>
 
 #include <filter.h>
+
+#include "support/clean_page.h"
 #include <sockrec.h>
 #include <termscan.h>
 
@@ -24,38 +27,6 @@ namespace {
 const size_t kChunk = 16 * 1024;
 const SOCKET kWebSocket = 1001;
 const SOCKET kOtherSocket = 1002;
-
-// Deterministic clean web content: markup, script and ordinary prose.
-std::string clean_page() {
-    static const char* const words[] = {
-        "the",     "garden",  "recipe",   "weather", "library",  "school",   "history", "science",
-        "travel",  "music",   "football", "bicycle", "mountain", "river",    "kitchen", "market",
-        "holiday", "window",  "question", "answer",  "morning",  "evening",  "friends", "family",
-        "picture", "village", "station",  "ticket",  "summer",   "paper",    "pencil",  "museum"};
-    std::string page =
-        "<!DOCTYPE html>\n<html><head><title>Community news</title>\n"
-        "<meta charset=\"utf-8\"><link rel=\"stylesheet\" href=\"/css/site.css\">\n"
-        "<script>function show(id){var e=document.getElementById(id);if(e){e.style.display='block';}}"
-        "</script></head>\n<body>\n";
-    unsigned seed = 12345;
-    while (page.size() < kChunk) {
-        page += "<div class=\"article\"><h2>";
-        for (int i = 0; i < 4; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            page += words[(seed >> 16) % (sizeof words / sizeof *words)];
-            page += ' ';
-        }
-        page += "</h2><p>";
-        for (int i = 0; i < 60; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            page += words[(seed >> 16) % (sizeof words / sizeof *words)];
-            page += (i % 12 == 11) ? ". " : " ";
-        }
-        page += "</p><a href=\"/articles/2024/item.html\">Read more</a></div>\n";
-    }
-    page.resize(kChunk);
-    return page;
-}
 
 sockaddr_in target(const char* dotted, u_short port) {
     unsigned a, b, c, d;
@@ -72,7 +43,7 @@ const sockaddr* as_sockaddr(const sockaddr_in& s) { return reinterpret_cast<cons
 // One machine root with the factory settings and lists for the whole run, loaded once.
 struct Machine {
     qf_test::TempMachineRoot root;
-    std::string page = clean_page();
+    std::string page = clean_page(kChunk);
     sockaddr_in web = target("192.0.2.10", 80);
 
     Machine() {

@@ -5,7 +5,7 @@
 // server streams from the kernel's own sockets on a thread of its own. Prints each case's
 // throughput, then the ratio vtlsp/base of each pair.
 // bench-links: vtlsp_install ws2_32 sporder vtlogger machine testsupport
-// bench-sources: support/kernel_server.cpp
+// bench-sources: support/kernel_server.cpp support/clean_page.cpp
 // bench-loads: vtlsp qfafd
 #include <winsock2.h>
 #include <ws2spi.h>
@@ -25,6 +25,7 @@
 #include <vtlogger.h>
 
 #include "machine.h"
+#include "support/clean_page.h"
 #include "support/kernel_server.h"
 #include "temp_machine_root.h"
 
@@ -39,38 +40,6 @@ const char kHost[] = "bench.example";
 const char kRequest[] = "GET /news/index.html HTTP/1.0\r\nHost: bench.example\r\nAccept: */*\r\n\r\n";
 const char kPageHead[] = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
 
-// Deterministic clean web content: markup, script and ordinary prose.
-std::string clean_page() {
-    static const char* const words[] = {
-        "the",     "garden",  "recipe",   "weather", "library",  "school",   "history", "science",
-        "travel",  "music",   "football", "bicycle", "mountain", "river",    "kitchen", "market",
-        "holiday", "window",  "question", "answer",  "morning",  "evening",  "friends", "family",
-        "picture", "village", "station",  "ticket",  "summer",   "paper",    "pencil",  "museum"};
-    std::string page =
-        "<!DOCTYPE html>\n<html><head><title>Community news</title>\n"
-        "<meta charset=\"utf-8\"><link rel=\"stylesheet\" href=\"/css/site.css\">\n"
-        "<script>function show(id){var e=document.getElementById(id);if(e){e.style.display='block';}}"
-        "</script></head>\n<body>\n";
-    unsigned seed = 12345;
-    while (page.size() < kPageSize) {
-        page += "<div class=\"article\"><h2>";
-        for (int i = 0; i < 4; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            page += words[(seed >> 16) % (sizeof words / sizeof *words)];
-            page += ' ';
-        }
-        page += "</h2><p>";
-        for (int i = 0; i < 60; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            page += words[(seed >> 16) % (sizeof words / sizeof *words)];
-            page += (i % 12 == 11) ? ". " : " ";
-        }
-        page += "</p><a href=\"/articles/2024/item.html\">Read more</a></div>\n";
-    }
-    page.resize(kPageSize);
-    return page;
-}
-
 using vtlsp_install::enumerate_catalog;
 using vtlsp_install::install_vtlsp;
 using vtlsp_install::kChainId;
@@ -81,7 +50,7 @@ struct Session {
     qf_test::TempMachineRoot root;
     WSAPROTOCOL_INFOW base{};
     WSAPROTOCOL_INFOW chain{};
-    std::string page = clean_page();
+    std::string page = clean_page(kPageSize);
     bench_support::KernelServer server{page, kPageHead};
     bool started = false;
     bool webThroughVtlsp = false;  // a web case ran through vtlsp
