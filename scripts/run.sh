@@ -3,9 +3,11 @@
 # build/machine-root with filtering on, and then
 #   scripts/run.sh PROGRAM [ARGS...]   runs the program under the filter;
 #   scripts/run.sh                     shows a short demonstration on loopback: a local web
-#                                      server with a clean page and a page with disallowed
-#                                      words, each fetched with curl through the filter, and the
-#                                      access log lines the fetches left.
+#                                      server with a clean page, a page with disallowed words,
+#                                      a page rated above the RSACi limits and a site on the
+#                                      disallow list, a local name server for their names, each
+#                                      page fetched with curl through the filter, and the access
+#                                      log lines each fetch left.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh >&2
@@ -14,6 +16,7 @@ cmake --build build/release -j"${QF_JOBS:-2}" --target quillfence-machine quillf
 bin=$PWD/build/release/bin
 root=${QUILLFENCE_ROOT:-$PWD/build/machine-root}
 "$bin/quillfence-machine" init --root "$root" >/dev/null
+"$bin/quillfence-machine" demo-policy --root "$root" >/dev/null
 if ! "$bin/quillfence" status --root "$root" | grep -qx 'filtering: on'; then
   "$bin/quillfence" enable --root "$root" >/dev/null
 fi
@@ -23,9 +26,16 @@ if [ $# -gt 0 ]; then
 fi
 
 site=$(mktemp -d)
-server=""
+pids=()
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  # The machine's own name server again, as init seeds it.
+  local own
+  own=$(sed -n 's/^[[:space:]]*nameserver[[:space:]]\+\([0-9.]*\)\([[:space:]#;].*\)\?$/\1/p' /etc/resolv.conf 2>/dev/null | head -n 1)
+  [ -n "$own" ] && "$bin/quillfence-machine" set-nameserver "$own" --root "$root" >/dev/null 2>&1
   rm -rf "$site"
 }
 trap cleanup EXIT
@@ -33,30 +43,50 @@ printf '<html><body><h1>Homework help</h1><p>Fractions, decimals and percentages
   >"$site/clean.html"
 printf '<html><body><h1>Videos</h1><p>Free porn videos, updated daily.</p></body></html>\n' \
   >"$site/words.html"
+printf '%s\n' '<html><head><META http-equiv="PICS-Label" content='"'"'(PICS-1.1 "http://www.rsac.org/ratingsv01.html" l r (n 4 s 3 v 0 l 1))'"'"'></head>' \
+  '<body><h1>Gallery</h1><p>Pictures from the beach.</p></body></html>' >"$site/rated.html"
 
-# The server picks a free port and says which.
+# The web server picks a free port and says which; the name server says its address.
 python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$site" >"$site/server.log" 2>&1 &
-server=$!
+pids+=($!)
+names=(www.homework.test www.videos.test www.ratings.test blocked.quillfence.test)
+python3 -u scripts/demo/name_server.py "${names[@]}" >"$site/names.log" 2>&1 &
+pids+=($!)
 port=""
+nameserver=""
 for _ in $(seq 50); do
   port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$site/server.log" | head -n 1)
-  [ -n "$port" ] && break
+  nameserver=$(head -n 1 "$site/names.log")
+  [ -n "$port" ] && [ -n "$nameserver" ] && break
   sleep 0.1
 done
 [ -n "$port" ] || { echo "the demonstration's web server did not start" >&2; exit 1; }
+case "$nameserver" in
+  127.53.*) ;;
+  *) echo "the demonstration's name server did not start: $nameserver" >&2; exit 1 ;;
+esac
+"$bin/quillfence-machine" set-nameserver "$nameserver" --root "$root" >/dev/null
 
-logged=$("$bin/quillfence" log --root "$root" | wc -l)
-echo "Machine root: $root (filtering on; factory settings: the Pornography topic is selected)"
-for page in clean.html words.html; do
-  url="http://127.0.0.1:$port/$page"
+echo "Machine root: $root"
+echo "Filtering on: factory settings (the Pornography topic selected), RSACi ratings filtered (level 2"
+echo "the highest allowed), blocked.quillfence.test on the disallow list."
+echo "Name server for the demonstration's names: $nameserver"
+fetch() {
+  local what=$1 url=$2 logged
+  logged=$("$bin/quillfence" log --root "$root" | wc -l)
   echo
-  echo "== curl $url"
+  echo "== $what: curl $url"
   if "$bin/quillfence-run" --root "$root" -- curl -sS --max-time 10 "$url"; then
     echo "(curl: page received)"
   else
-    echo "(curl failed with exit code $?: the filter refused the page)"
+    echo "(curl failed with exit code $?)"
   fi
-done
-echo
-echo "== access log lines of these fetches"
-"$bin/quillfence" log --root "$root" | tail -n +"$((logged + 1))"
+  echo "-- access log:"
+  # The lines of what the filter did (the policy lines each new process writes left out).
+  "$bin/quillfence" log --root "$root" | tail -n +"$((logged + 1))" |
+    grep -E '^[0-9-]+ [0-9:]+ (FETCH|BLOCK|DENY|ALLOW|WARNING|INFORM) ' | sed 's/^/   /' || echo "   (nothing)"
+}
+fetch "a clean page" "http://www.homework.test:$port/clean.html"
+fetch "a page with disallowed words" "http://www.videos.test:$port/words.html"
+fetch "a page rated above the RSACi limits" "http://www.ratings.test:$port/rated.html"
+fetch "a site on the disallow list" "http://blocked.quillfence.test:$port/clean.html"

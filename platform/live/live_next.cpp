@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <netdb.h>
 
 #include <atomic>
 
@@ -22,16 +23,18 @@ Function* lookup(std::atomic<void*>& slot, const char* name) {
 
 }  // namespace
 
-#define QF_NEXT(result, name, symbol, params, args)              \
+// A call to the next definition; `missing` is what the call does when there is none.
+#define QF_NEXT_OR(result, name, symbol, params, args, missing) \
     result name params {                                          \
         static std::atomic<void*> slot{nullptr};                  \
         auto* f = lookup<result params>(slot, symbol);            \
         if (!f) {                                                 \
-            errno = ENOSYS;                                       \
-            return -1;                                            \
+            missing;                                              \
         }                                                         \
         return f args;                                            \
     }
+#define QF_NEXT(result, name, symbol, params, args) \
+    QF_NEXT_OR(result, name, symbol, params, args, errno = ENOSYS; return -1)
 
 QF_NEXT(int, socket, "socket", (int domain, int type, int protocol), (domain, type, protocol))
 QF_NEXT(int, connect, "connect", (int fd, const sockaddr* a, socklen_t l), (fd, a, l))
@@ -69,6 +72,14 @@ QF_NEXT(ssize_t, recvfrom_chk, "__recvfrom_chk",
 QF_NEXT(ssize_t, sendfile, "sendfile", (int out, int in, off_t* offset, size_t count), (out, in, offset, count))
 QF_NEXT(ssize_t, splice, "splice", (int in, loff_t* io, int out, loff_t* oo, size_t n, unsigned flags),
         (in, io, out, oo, n, flags))
+
+QF_NEXT_OR(int, getaddrinfo, "getaddrinfo", (const char* n, const char* s, const addrinfo* h, addrinfo** r),
+           (n, s, h, r), errno = ENOSYS; return EAI_SYSTEM)
+QF_NEXT_OR(hostent*, gethostbyname2, "gethostbyname2", (const char* n, int af), (n, af), h_errno = NO_RECOVERY;
+           return nullptr)
+QF_NEXT_OR(int, gethostbyname2_r, "gethostbyname2_r",
+           (const char* n, int af, hostent* h, char* b, size_t bl, hostent** r, int* e), (n, af, h, b, bl, r, e),
+           *r = nullptr; *e = NO_RECOVERY; return ENOSYS)
 
 // fcntl and ioctl are variadic: they are called as such.
 int fcntl(int fd, int command, long argument) {

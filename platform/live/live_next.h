@@ -2,6 +2,7 @@
 // dlsym(RTLD_NEXT)), for every descriptor that is not a routed socket.
 #pragma once
 
+#include <netdb.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -42,5 +43,9 @@ ssize_t recvfrom_chk(int fd, void* buffer, size_t length, size_t bufferLength, i
                      socklen_t* fromLength);
 ssize_t sendfile(int out, int in, off_t* offset, size_t count);
 ssize_t splice(int in, loff_t* inOffset, int out, loff_t* outOffset, size_t length, unsigned flags);
+int getaddrinfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result);
+hostent* gethostbyname2(const char* name, int family);
+int gethostbyname2_r(const char* name, int family, hostent* entry, char* buffer, size_t length, hostent** result,
+                     int* hostError);
 
 }  // namespace qf::live::next

@@ -2,11 +2,14 @@
 // Windows program calls it.
 #include "live_winsock.h"
 
+#include "name_tables.h"
+
 #include <winsock2.h>
 #include <windows.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <mutex>
 
 namespace qf::live {
@@ -221,6 +224,35 @@ int lw_bytes_readable(int s, uint32_t& bytes) {
     if (ioctlsocket(static_cast<SOCKET>(s), FIONREAD, &value) != 0) return last_error();
     bytes = value;
     return 0;
+}
+
+bool lw_hosts_lookup(const char* data, size_t length, const char* name, LwHost& host) {
+    ws2::HostRecord record;
+    if (!ws2::names_hosts_lookup(data, length, name, record)) return false;
+    host = LwHost{record.name, record.aliases, record.addresses};
+    return true;
+}
+
+LwLookup lw_resolve(const char* name, LwHost& host) {
+    ErrnoKept kept;
+    if (lw_start() != 0) return LwLookup::Failed;
+    const hostent* entry = gethostbyname(name);
+    if (!entry) {
+        switch (WSAGetLastError()) {
+            case WSAHOST_NOT_FOUND: return LwLookup::NoSuchName;
+            case WSANO_DATA: return LwLookup::NoAddress;
+            case WSATRY_AGAIN: return LwLookup::TryAgain;
+            default: return LwLookup::Failed;
+        }
+    }
+    host = LwHost{entry->h_name, {}, {}};
+    for (char** alias = entry->h_aliases; *alias; ++alias) host.aliases.push_back(*alias);
+    for (char** address = entry->h_addr_list; *address; ++address) {
+        uint32_t value;
+        std::memcpy(&value, *address, sizeof(value));
+        host.addresses.push_back(value);
+    }
+    return LwLookup::Found;
 }
 
 }  // namespace qf::live

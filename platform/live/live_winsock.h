@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace qf::live {
 
@@ -49,5 +51,19 @@ int lw_get_timeout(int s, bool receive, uint32_t& ms);
 int lw_set_timeout(int s, bool receive, uint32_t ms);
 int lw_set_nonblocking(int s, bool on);
 int lw_bytes_readable(int s, uint32_t& bytes);
+
+// What a host name stands for: its official name, its other names, its IPv4 addresses (network
+// order), at most as many as a Winsock host entry holds.
+struct LwHost {
+    std::string name;
+    std::vector<std::string> aliases;
+    std::vector<uint32_t> addresses;
+};
+enum class LwLookup { Found, NoSuchName, NoAddress, TryAgain, Failed };
+// Looks name up in the text of a hosts file, read as the stand-in reads the machine's own.
+bool lw_hosts_lookup(const char* data, size_t length, const char* name, LwHost& host);
+// Resolves name as Winsock's gethostbyname does: the machine's hosts file and own names, then the
+// machine's name server over a Winsock datagram socket (through the installed chains).
+LwLookup lw_resolve(const char* name, LwHost& host);
 
 }  // namespace qf::live

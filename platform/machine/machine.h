@@ -21,6 +21,14 @@ bool machine_init(const std::string& root, std::string& error);
 // the value cannot be written.
 bool machine_set_name_server(const std::string& server, std::string& error);
 
+// The demonstration's policy on the current machine root: kDemoDisallowedSite on the disallow
+// list (kept when it is there already), RSACi filtering on with level kDemoRsacLevel the highest
+// allowed in each category. False, with a sentence in error, when the list cannot be
+// written.
+extern const char kDemoDisallowedSite[];  // "blocked.quillfence.test"
+extern const int kDemoRsacLevel;          // 2
+bool machine_add_demo_policy(std::string& error);
+
 // Writes the policy a filter loads from the current machine root: the lists as termscan_init
 // fills them, the topics and their selection, the protocol rules, the rating limits and the
 // weekly schedule. A store that cannot be read is regenerated, as the filter does.

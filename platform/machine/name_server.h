@@ -3,13 +3,12 @@
 // as on Windows, holding one IPv4 address, optionally with a port: "192.0.2.53" or "127.0.0.1:5353".
 #pragma once
 
+#include "winsock_name_server.h"
+
 #include <cstddef>
 #include <string>
 
 namespace qf {
-
-extern const char kTcpipParametersKey[];  // "SYSTEM\CurrentControlSet\Services\Tcpip\Parameters"
-extern const char kNameServerValue[];     // "NameServer"
 
 // True when text[0..length) is a dotted IPv4 address, optionally followed by ":PORT" (1-65535,
 // digits only).

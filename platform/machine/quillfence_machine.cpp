@@ -18,11 +18,14 @@ const char kUsage[] =
     "usage: quillfence-machine init [--root DIR]\n"
     "       quillfence-machine policy [--root DIR]\n"
     "       quillfence-machine set-nameserver HOST[:PORT] [--root DIR]\n"
+    "       quillfence-machine demo-policy [--root DIR]\n"
     "\n"
     "  init            create the machine root, or complete it without changing what is there\n"
     "                  (the name server comes from /etc/resolv.conf)\n"
     "  policy          print the policy the filter would load from the machine root\n"
     "  set-nameserver  the IPv4 address (and port, 53 unless given) of the name server\n"
+    "  demo-policy     add the demonstration's policy: blocked.quillfence.test on the disallow list,\n"
+    "                  RSACi ratings filtered (level 2 the highest allowed)\n"
     "  --root          the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n";
 
 int usage_error(const std::string& message) {
@@ -40,7 +43,7 @@ int main(int argc, char** argv) {
     }
     if (argc < 2) return usage_error("");
     const std::string command = argv[1];
-    if (command != "init" && command != "policy" && command != "set-nameserver")
+    if (command != "init" && command != "policy" && command != "set-nameserver" && command != "demo-policy")
         return usage_error("unknown command '" + command + "'");
     std::string root;
     bool rootGiven = false;
@@ -83,7 +86,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const bool machine = exists && stat((root + "/registry.db").c_str(), &st) == 0;
-    if (!exists || (command == "set-nameserver" && !machine)) {
+    if (!exists || (command != "policy" && !machine)) {
         std::cerr << "quillfence-machine: there is no machine root at " << root
                   << " (create it with: quillfence-machine init --root " << root << ")\n";
         return 1;
@@ -98,6 +101,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::cout << "name server: " << server << "\n";
+        return 0;
+    }
+    if (command == "demo-policy") {
+        std::string error;
+        if (!qf::machine_add_demo_policy(error)) {
+            std::cerr << "quillfence-machine: " << error << "\n";
+            return 1;
+        }
+        std::cout << "disallowed site: " << qf::kDemoDisallowedSite << "\nRSACi: on, highest allowed level "
+                  << qf::kDemoRsacLevel << "\n";
         return 0;
     }
     qf::machine_print_policy(std::cout);

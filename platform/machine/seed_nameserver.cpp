@@ -4,8 +4,6 @@
 #include "name_server.h"
 #include "seed_steps.h"
 
-#include <arpa/inet.h>
-
 #include <windows.h>
 
 #include <cstring>
@@ -14,30 +12,12 @@
 
 namespace qf {
 
-const char kTcpipParametersKey[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-const char kNameServerValue[] = "NameServer";
-
 namespace {
 
-const size_t kAddressMax = 15;  // "255.255.255.255"
-
 bool valid_ipv4(const char* text, size_t length) {
-    if (length == 0 || length > kAddressMax) return false;
-    char address[kAddressMax + 1];
-    memcpy(address, text, length);
-    address[length] = 0;
-    in_addr parsed;
-    return inet_pton(AF_INET, address, &parsed) == 1;
-}
-
-bool valid_port(const char* text, size_t length) {
-    if (length == 0 || length > 5) return false;
-    unsigned port = 0;
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        port = port * 10 + static_cast<unsigned>(text[i] - '0');
-    }
-    return port >= 1 && port <= 65535;
+    uint32_t address;
+    uint16_t port;
+    return !memchr(text, ':', length) && parse_name_server(text, length, address, port);
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -45,10 +25,9 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 }  // namespace
 
 bool valid_name_server(const char* text, size_t length) {
-    const void* colon = memchr(text, ':', length);
-    if (!colon) return valid_ipv4(text, length);
-    const size_t host = static_cast<const char*>(colon) - text;
-    return valid_ipv4(text, host) && valid_port(text + host + 1, length - host - 1);
+    uint32_t address;
+    uint16_t port;
+    return parse_name_server(text, length, address, port);
 }
 
 std::string first_ipv4_name_server(const char* text, size_t length) {

@@ -124,7 +124,7 @@ TEST(SockrecThreads, AHeldRecordKeepsItsSocketWhileOthersComeAndGo) {
     constexpr SOCKET kShared = 8;
     constexpr int kHookThreads = 4;
     constexpr int kRounds = 20000;
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{false}, added{false};
     std::atomic<int> mismatches{0}, holdsTaken{0};
 
     std::thread gate([&] {
@@ -132,8 +132,13 @@ TEST(SockrecThreads, AHeldRecordKeepsItsSocketWhileOthersComeAndGo) {
             const SOCKET s = 1 + round % kShared;
             sockrec_delete(slots.data(), &count, s);
             sockrec_add(slots.data(), &count, s, static_cast<WORD>(s), static_cast<DWORD>(s), 1, 0, 0, 0, 0, 0);
+            if (round + 1 == kShared) added = true;
         }
+        added = true;
     });
+    // The hooks start once every shared socket has had a record, so that on a busy machine they
+    // do not finish their rounds before the gate has added any.
+    while (!added.load()) std::this_thread::yield();
     std::vector<std::thread> hooks;
     for (int id = 0; id < kHookThreads; ++id) {
         hooks.emplace_back([&, id] {

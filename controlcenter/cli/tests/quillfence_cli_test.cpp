@@ -44,8 +44,8 @@ std::string read_file(const std::string& path) {
 CliRun run_cli(const std::string& arguments, const std::string& environment = "") {
     namespace fs = std::filesystem;
     static int runs = 0;
-    const fs::path dir = fs::temp_directory_path() / ("qf-cli-run-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                                      "-" + std::to_string(++runs) + "-" + std::to_string(rand()));
+    const fs::path dir = fs::temp_directory_path() / ("qf-cli-run-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                                      std::to_string(++runs));
     fs::create_directories(dir);
     const std::string out = (dir / "out").string();
     const std::string err = (dir / "err").string();

@@ -258,4 +258,96 @@ TEST_F(LiveFilter, TheProgramLoadsTheLayeredProviderAndNoSanitizerRuntime) {
     }
 }
 
+// A DNS client of python3's own, over a UDP socket: asks the name server at argv[1] (HOST:PORT)
+// for argv[2] and prints the name the answer is about and its result code.
+std::vector<std::string> python_dns_query(const std::string& server, const std::string& name) {
+    return {python3(), "-c",
+            "import socket, struct, sys\n"
+            "host, port = sys.argv[1].split(':')\n"
+            "q = struct.pack('>HHHHHH', 0x5151, 0x0100, 1, 0, 0, 0)\n"
+            "q += b''.join(bytes([len(l)]) + l.encode() for l in sys.argv[2].split('.')) + b'\\0\\0\\1\\0\\1'\n"
+            "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+            "s.settimeout(10)\n"
+            "s.sendto(q, (host, int(port)))\n"
+            "a = s.recv(512)\n"
+            "at, labels = 12, []\n"
+            "while a[at]:\n"
+            "    labels.append(a[at + 1:at + 1 + a[at]].decode()); at += 1 + a[at]\n"
+            "print('.'.join(labels), a[3] & 15)\n",
+            server, name};
+}
+
+// Names resolve through the stand-in, over Winsock datagram sockets, to the machine's name
+// server; the Linux machine's /etc/hosts answers first.
+TEST_F(LiveFilter, HostNamesResolveThroughTheFilterToTheMachinesNameServer) {
+    const std::string page = binary_page(5000);
+    PageServer server(page);
+    TestNameServer names(std::map<std::string, std::string>{{"www.goodsite.test", "127.0.0.1"}});
+    std::string error;
+    ASSERT_TRUE(qf::machine_set_name_server(names.address(), error)) << error;
+    const std::string url = "http://www.goodsite.test:" + std::to_string(server.port()) + "/page.bin";
+    for (const Client& client : kClients) {
+        SCOPED_TRACE(client.name);
+        std::vector<LogLine> log;
+        RunResult result = fetch(client, url, log);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(read_file(file(client)) == page) << "the page arrived changed";
+        EXPECT_EQ(count(log, "BLOCK"), 0) << shown(log);
+    }
+    const std::vector<std::string> asked = names.questions();
+    EXPECT_FALSE(asked.empty());
+    for (const std::string& name : asked) EXPECT_EQ(name, "www.goodsite.test");
+
+    RunResult local = run({python3(), "-c", "import socket; print(socket.gethostbyname('localhost'))"});
+    EXPECT_EQ(local.out, "127.0.0.1\n") << local.err;
+    EXPECT_EQ(names.questions().size(), asked.size()) << "localhost was asked of the name server";
+}
+
+TEST_F(LiveFilter, ADisallowedNameDoesNotResolveAndLeavesABlockLineAndAnAlert) {
+    const char kBadName[] = "www.badsite.example";
+    TestNameServer names(std::map<std::string, std::string>{{kBadName, "127.0.0.1"}});
+    std::string error;
+    ASSERT_TRUE(qf::machine_set_name_server(names.address(), error)) << error;
+    const std::string blockLine = std::string("Violation in site name (") + kBadName + ")";
+    const struct {
+        const char* name;
+        std::vector<std::string> argv;
+        int exitCode;
+        const char* says;
+    } lookups[] = {
+        {"curl", {"curl", "-sS", "--max-time", "30", std::string("http://") + kBadName + "/"}, 6,
+         "Could not resolve host: www.badsite.example"},
+        {"python3 getaddrinfo", {python3(), "-c", std::string("import socket; socket.getaddrinfo('") + kBadName + "', 80)"},
+         1, "socket.gaierror: [Errno -2] Name or service not known"},
+        {"python3 gethostbyname", {python3(), "-c", std::string("import socket; socket.gethostbyname('") + kBadName + "')"},
+         1, "socket.gaierror: [Errno -2] Name or service not known"},
+    };
+    for (const auto& lookup : lookups) {
+        SCOPED_TRACE(lookup.name);
+        const size_t alerts = alert_captions().size();
+        const int mark = last_log_id();
+        RunResult result = run(lookup.argv);
+        expect_says(result, lookup.exitCode, lookup.says);
+        const std::vector<LogLine> log = log_after(mark);
+        ASSERT_GE(count(log, "BLOCK"), 1) << shown(log);
+        for (const LogLine& line : log) {
+            if (line.kind != "BLOCK") continue;
+            EXPECT_EQ(line.port, 53);
+            EXPECT_EQ(line.text, blockLine);
+        }
+        EXPECT_EQ(alert_captions(alerts),
+                  std::vector<std::string>(static_cast<size_t>(count(log, "BLOCK")), "Quillfence Warning"));
+    }
+    for (const std::string& name : names.questions()) EXPECT_NE(name, kBadName) << "the name left unspoiled";
+
+    // A program's own DNS client gets the answer to the spoiled query, about another name.
+    const int mark = last_log_id();
+    RunResult raw = run(python_dns_query(names.address(), kBadName));
+    ASSERT_EQ(raw.exitCode, 0) << raw.err;
+    EXPECT_EQ(raw.out, "---.-------.------- 3\n");
+    const std::vector<LogLine> log = log_after(mark);
+    EXPECT_EQ(count(log, "BLOCK"), 1) << shown(log);
+    EXPECT_NE(shown(log).find("BLOCK " + blockLine + "\n"), std::string::npos) << shown(log);
+}
+
 }  // namespace

@@ -5,7 +5,10 @@
 #include <windows.h>
 
 #include <lexstore.h>
+
+#include <algorithm>
 #include <vtlogger.h>
+#include <vtmessage.h>
 #include <vtrsac.h>
 
 namespace qf_live_test {
@@ -36,11 +39,22 @@ std::vector<LogLine> log_after(int id) {
     std::vector<LogLine> lines;
     VTLogEntry entries[64];
     for (int n; (n = VTLogger_ReadEntries(id, entries, 64)) > 0;) {
-        for (int i = 0; i < n; ++i) lines.push_back({entries[i].kind, entries[i].text});
+        for (int i = 0; i < n; ++i) lines.push_back({entries[i].kind, entries[i].text, entries[i].port});
         id = entries[n - 1].id;
     }
     VTLogger_Free();
     return lines;
+}
+
+std::vector<std::string> alert_captions(size_t skip) {
+    std::vector<std::string> captions;
+    VTAlert alerts[64];
+    INT id = 0;
+    for (int n; (n = VTMessage_ReadAlerts(id, alerts, 64)) > 0; id = alerts[n - 1].id)
+        for (int i = 0; i < n; ++i) captions.push_back(alerts[i].caption);
+    VTMessage_Close();
+    captions.erase(captions.begin(), captions.begin() + static_cast<long>(std::min(skip, captions.size())));
+    return captions;
 }
 
 }  // namespace qf_live_test

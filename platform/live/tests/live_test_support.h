@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,6 +56,30 @@ private:
     std::thread thread_;
 };
 
+// A name server on port 53 of a loopback address that answers A queries for the names it was
+// given (any case) with their address and every other name with "no such name", until it is
+// destroyed. Binding port 53 needs root (or a lowered net.ipv4.ip_unprivileged_port_start).
+class TestNameServer {
+public:
+    explicit TestNameServer(std::map<std::string, std::string> addresses);
+    ~TestNameServer();
+    TestNameServer(const TestNameServer&) = delete;
+    TestNameServer& operator=(const TestNameServer&) = delete;
+
+    std::string address() const { return address_; }  // "127.53.X.Y:53"
+    // The names asked for so far, lower-cased, in order.
+    std::vector<std::string> questions() const;
+
+private:
+    std::map<std::string, std::string> addresses_;
+    int fd_ = -1;
+    std::string address_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::string> questions_;
+    std::thread thread_;
+};
+
 // A loopback port that nobody listens on (bound once, then released).
 int unused_port();
 
@@ -93,8 +119,11 @@ bool set_rsac_limits(int sex, int violence, int language, int nudity);
 struct LogLine {
     std::string kind;
     std::string text;
+    int port = 0;
 };
 int last_log_id();
 std::vector<LogLine> log_after(int id);
+// The captions of the alert spool's alerts after the first `skip`.
+std::vector<std::string> alert_captions(size_t skip = 0);
 
 }  // namespace qf_live_test

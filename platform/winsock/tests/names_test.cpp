@@ -61,7 +61,7 @@ const char kHostsFile[] =
     "999.1.1.1 broken.example\n"
     "10.0.0.3";  // no names, no line end
 
-TEST_P(NamesTest, HostNamesResolveFromNumbersLocalhostAndTheHostsFileOnly) {
+TEST_P(NamesTest, HostNamesResolveFromNumbersLocalhostAndTheHostsFileWithoutANameServer) {
     ASSERT_NO_FATAL_FAILURE(write_hosts_file(root_.path(), kHostsFile));
     struct Case {
         const char* name;

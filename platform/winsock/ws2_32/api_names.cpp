@@ -1,8 +1,9 @@
 // Names: gethostbyname, gethostname, getservbyname, inet_ntop, GetAddrInfoW / FreeAddrInfoW.
-// Host names are resolved without the network: numeric addresses, the machine's hosts file
-// (%SystemRoot%\system32\drivers\etc\hosts), "localhost" and the machine's own name; anything
-// else is not found.
+// Host names are resolved in this order: numeric addresses, the machine's hosts file
+// (%SystemRoot%\system32\drivers\etc\hosts), "localhost" and the machine's own name, then the
+// machine's name server (dns_resolver.h).
 #include "dispatch.h"
+#include "dns_resolver.h"
 #include "host_name.h"
 #include "name_tables.h"
 #include "user_memory.h"
@@ -50,7 +51,7 @@ bool numeric_address(const char* name, uint32_t& address) {
     return address != INADDR_NONE || std::strcmp(name, "255.255.255.255") == 0;
 }
 
-// The one place host names are resolved. 0 or WSAHOST_NOT_FOUND.
+// The one place host names are resolved. 0 or an error of dns_resolve.
 int resolve_host(const char* name, bool numericOnly, HostRecord& record) {
     uint32_t address;
     if (numeric_address(name, address)) {
@@ -65,7 +66,7 @@ int resolve_host(const char* name, bool numericOnly, HostRecord& record) {
         record = HostRecord{name, {}, {htonl(INADDR_LOOPBACK)}};
         return 0;
     }
-    return WSAHOST_NOT_FOUND;
+    return dns_resolve(name, record);
 }
 
 // The hostent of the calling thread, valid until its next gethostbyname, as Winsock keeps it.
