@@ -56,6 +56,20 @@ std::vector<std::string> python_fetch(const std::string& url, const std::string&
             url, file, host};
 }
 
+std::vector<std::string> python_http_client_fetch(const std::string& url, const std::string& file,
+                                                  const std::string& host) {
+    return {python3(), "-c",
+            "import http.client, sys, urllib.parse\n"
+            "u = urllib.parse.urlsplit(sys.argv[1])\n"
+            "c = http.client.HTTPConnection(u.hostname, u.port or 80, timeout=30)\n"
+            "c.putrequest('GET', u.path or '/', skip_host=bool(sys.argv[3]))\n"
+            "if sys.argv[3]: c.putheader('Host', sys.argv[3])\n"
+            "c.endheaders()\n"
+            "data = c.getresponse().read()\n"
+            "open(sys.argv[2], 'wb').write(data)\n",
+            url, file, host};
+}
+
 // What a client says when the filter stops it: the exit status and words of its message (none
 // checked when null).
 struct Client {
@@ -79,6 +93,10 @@ const Client kClients[] = {
     {"python3 urllib", python_fetch, 1, "BrokenPipeError: [Errno 108] Cannot send after transport endpoint shutdown",
      1, "urllib.error.URLError: <urlopen error [Errno 111] Connection refused>", 1,
      "urllib.error.URLError: <urlopen error [Errno 108] Cannot send after transport endpoint shutdown>"},
+    {"python3 http.client", python_http_client_fetch, 1,
+     "BrokenPipeError: [Errno 108] Cannot send after transport endpoint shutdown", 1,
+     "ConnectionRefusedError: [Errno 111] Connection refused", 1,
+     "BrokenPipeError: [Errno 108] Cannot send after transport endpoint shutdown"},
 };
 
 void expect_says(const RunResult& result, int exitCode, const char* text) {
@@ -348,6 +366,86 @@ TEST_F(LiveFilter, ADisallowedNameDoesNotResolveAndLeavesABlockLineAndAnAlert) {
     const std::vector<LogLine> log = log_after(mark);
     EXPECT_EQ(count(log, "BLOCK"), 1) << shown(log);
     EXPECT_NE(shown(log).find("BLOCK " + blockLine + "\n"), std::string::npos) << shown(log);
+}
+
+TEST_F(LiveFilter, AnAllowUnchangedSitesPageArrivesUntouchedAndACleaningSitesPageCleaned) {
+    const char kUnchangedAddress[] = "127.0.0.3";
+    const char kCleaningAddress[] = "127.0.0.4";
+    ASSERT_TRUE(add_list_entry(kUnchangedAddress, 3));
+    ASSERT_TRUE(add_list_entry(kCleaningAddress, 4));
+    PageServer unchanged(kWordPage, kUnchangedAddress);
+    PageServer cleaning(kWordPage, kCleaningAddress);
+    for (const Client& client : kClients) {
+        SCOPED_TRACE(client.name);
+        std::vector<LogLine> log;
+        RunResult result = fetch(client, unchanged.url(), log);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(read_file(file(client)), kWordPage);
+        EXPECT_NE(shown(log).find("ALLOW 127.0.0.3; allow list - leave unchanged.\n"), std::string::npos)
+            << shown(log);
+
+        result = fetch(client, cleaning.url(), log);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::string cleaned = read_file(file(client));
+        EXPECT_EQ(cleaned.size(), kWordPage.size());
+        EXPECT_EQ(cleaned.find(kWord), std::string::npos) << cleaned;
+        EXPECT_NE(cleaned.find(" on toast."), std::string::npos) << cleaned;
+        EXPECT_EQ(count(log, "BLOCK"), 0) << shown(log);
+    }
+}
+
+TEST_F(LiveFilter, ABlockedProtocolsPortIsRefusedAtTheConnect) {
+    ASSERT_TRUE(block_protocol(6667));
+    const size_t alerts = alert_captions().size();
+    for (const Client& client : kClients) {
+        SCOPED_TRACE(client.name);
+        std::vector<LogLine> log;
+        RunResult result = fetch(client, "http://127.0.0.1:6667/", log);
+        expect_says(result, client.refusedExit, client.refusedText);
+        EXPECT_EQ(count(log, "DENY"), 1) << shown(log);
+        EXPECT_NE(shown(log).find("DENY Chat (IRC) connection to 127.0.0.1.\n"), std::string::npos) << shown(log);
+    }
+    EXPECT_EQ(alert_captions(alerts).size(), std::size(kClients));
+}
+
+TEST_F(LiveFilter, OutsideTheAccessTimesEveryConnectIsRefusedWithTheTimeAlert) {
+    PageServer server(binary_page(1000));
+    ASSERT_TRUE(refuse_every_access_time());
+    for (const Client& client : kClients) {
+        SCOPED_TRACE(client.name);
+        const size_t alerts = alert_captions().size();
+        std::vector<LogLine> log;
+        RunResult result = fetch(client, server.url(), log);
+        expect_says(result, client.refusedExit, client.refusedText);
+        EXPECT_GE(count(log, "DENY"), 1) << shown(log);
+        EXPECT_NE(shown(log).find("DENY Blocked access as per time management configuration.\n"), std::string::npos)
+            << shown(log);
+        const std::vector<std::string> captions = alert_captions(alerts);
+        ASSERT_FALSE(captions.empty());
+        EXPECT_EQ(captions[0], "Quillfence Time Warning");
+    }
+    EXPECT_EQ(server.connections(), 0);
+}
+
+// A long page is inspected as it streams: the word in its last kilobyte stops it, after the
+// client has already received most of it.
+TEST_F(LiveFilter, AFiftyMegabytePageIsScannedToItsEndAndNeverHeldBackWhole) {
+    const size_t kSize = 50 * 1024 * 1024;
+    std::string page;
+    page.reserve(kSize);
+    const std::string line = "<p>The weather is fine today, and the garden is in bloom.</p>\n";
+    while (page.size() + line.size() < kSize - 1024) page += line;
+    page += std::string("<p>") + kWord + "</p>\n";
+    page.resize(kSize, '\n');
+    PageServer server(page);
+    const Client& curl = kClients[0];
+    std::vector<LogLine> log;
+    RunResult result = fetch(curl, server.url(), log);
+    expect_says(result, curl.blockedExit, curl.blockedText);
+    EXPECT_EQ(count(log, "BLOCK"), 1) << shown(log);
+    const std::string received = read_file(file(curl));
+    EXPECT_GT(received.size(), kSize / 2) << "the page was held back";
+    EXPECT_LT(received.size(), kSize - 1024 + 3) << "the word reached the client";
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <lexstore.h>
 
 #include <algorithm>
+#include <vtfw.h>
 #include <vtlogger.h>
+#include <vtperiod.h>
 #include <vtmessage.h>
 #include <vtrsac.h>
 
@@ -24,6 +26,27 @@ bool add_list_entry(const char* key, int type) {
 bool set_rsac_limits(int sex, int violence, int language, int nudity) {
     RsacSettings settings = {1, sex, violence, language, nudity};
     return vtrsac_write(&settings) == 1;
+}
+
+bool block_protocol(int port) {
+    ProtocolRuleTable rules{};
+    if (vtfw_read(&rules) != 1) return false;
+    bool found = false;
+    for (INT i = 0; i < rules.count; ++i) {
+        if (rules.rules[i].port != port) continue;
+        rules.rules[i].blocked = 1;
+        found = true;
+    }
+    return found && vtfw_write(&rules) == 1;
+}
+
+bool refuse_every_access_time() {
+    AccessTimeTable times{};
+    if (vtperiod_read(&times) != 1) return false;
+    times.enabled = 1;
+    for (auto& day : times.slots)
+        for (INT& slot : day) slot = 0;
+    return vtperiod_write(&times) == 1;
 }
 
 // The log is opened for each read and released after it: every test case has a root of its own.

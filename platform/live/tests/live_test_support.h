@@ -114,6 +114,10 @@ bool remove_winsock_catalog();
 bool add_list_entry(const char* key, int type);
 // RSACi filtering on with these highest allowed levels.
 bool set_rsac_limits(int sex, int violence, int language, int nudity);
+// Blocks the protocol of this port among the protocol rules.
+bool block_protocol(int port);
+// Time management on with every half hour of the week refused.
+bool refuse_every_access_time();
 
 // The access log as the log viewer reads it back.
 struct LogLine {
