@@ -1,5 +1,6 @@
-// The waiting records are a ring of fixed-size slots, allocated once: handing a record over is a
-// copy under a short lock. Whoever stores (the writer thread, a caller flushing, the closing
+// The waiting records are a chain of blocks of fixed-size slots: handing a record over is a copy
+// under a short lock, and memory follows how many records wait (a block is only allocated when
+// the spare ones are in use). Whoever stores (the writer thread, a caller flushing, the closing
 // thread) does so under the store lock and takes the oldest records first, so the records reach
 // the database in the order they were handed over.
 #include "pending.h"
@@ -13,18 +14,30 @@
 namespace {
 
 const int kBatch = 256;      // records in one transaction at most
+const int kBlock = 64;       // records in one block
+const int kSpareBlocks = 8;  // emptied blocks kept for reuse; more are freed
 const DWORD kRetryMs = 20;   // pause after a store that found the database busy
 const DWORD kOwnStoreMs = 1000;  // how long a caller storing its own record keeps trying
 
 enum StoreStep { kNothingWaits, kStored, kNotStored, kLockTaken };
 
+// kBlock records of the queue's record size follow the header.
+struct Block {
+    Block* next;
+};
+
 }  // namespace
 
 struct PendingQueue {
     PendingSink sink;
-    char* slots;                 // capacity records of sink.recordSize bytes
-    CRITICAL_SECTION lock;       // the counters and the writer's state below
+    CRITICAL_SECTION lock;       // the records' place, the counters and the writer's state below
     CRITICAL_SECTION storeLock;  // one store at a time; the owner's connection
+    Block* first;                // the oldest waiting record is slot firstSlot of first
+    int firstSlot;
+    Block* last;                 // the next record goes to slot lastSlot of last
+    int lastSlot;
+    Block* spare;                // emptied blocks for reuse
+    int spareCount;
     unsigned long long head;     // records stored (or withdrawn) so far
     unsigned long long tail;     // records handed over so far
     HANDLE wake;                 // auto-reset: records wait while the writer is idle, or close asks it to end
@@ -41,8 +54,51 @@ namespace {
 
 bool elapsed(DWORD start, DWORD timeoutMs) { return GetTickCount() - start >= timeoutMs; }
 
-char* slot_of(PendingQueue* queue, unsigned long long index) {
-    return queue->slots + (size_t)(index % (unsigned long long)queue->sink.capacity) * queue->sink.recordSize;
+char* slot_of(const PendingQueue* queue, Block* block, int slot) {
+    return reinterpret_cast<char*>(block + 1) + (size_t)slot * queue->sink.recordSize;
+}
+
+// Under queue->lock: a block for the next records, from the spare ones or new; NULL when out of
+// memory.
+Block* take_block_locked(PendingQueue* queue) {
+    Block* block = queue->spare;
+    if (block) {
+        queue->spare = block->next;
+        --queue->spareCount;
+    } else {
+        // Records are copied in and read back through their own struct type: the slots keep the
+        // alignment of new (the header is one pointer, a record's size a multiple of its alignment).
+        size_t bytes = sizeof(Block) + (size_t)kBlock * queue->sink.recordSize;
+        block = reinterpret_cast<Block*>(new (std::nothrow) char[bytes]);
+        if (!block) return NULL;
+    }
+    block->next = NULL;
+    return block;
+}
+
+// Under queue->lock: a block all of whose records have been stored goes back to the spare ones,
+// or, when there are enough, onto *unused for the caller to free once it has left the lock.
+void give_back_block_locked(PendingQueue* queue, Block* block, Block** unused) {
+    bool keep = queue->spareCount < kSpareBlocks;
+    Block** list = keep ? &queue->spare : unused;
+    block->next = *list;
+    *list = block;
+    if (keep) ++queue->spareCount;
+}
+
+// Under queue->lock: count records from the oldest on have been stored; head moves past them and
+// the blocks they emptied go back (see give_back_block_locked).
+void advance_locked(PendingQueue* queue, int count, Block** unused) {
+    queue->head += (unsigned long long)count;
+    queue->firstSlot += count;
+    while (queue->first && queue->first != queue->last && queue->firstSlot >= kBlock) {
+        Block* emptied = queue->first;
+        queue->first = emptied->next;
+        queue->firstSlot -= kBlock;
+        give_back_block_locked(queue, emptied, unused);
+    }
+    if (queue->head == queue->tail && queue->first && queue->first == queue->last)
+        queue->firstSlot = queue->lastSlot = 0;  // nothing waits: the block starts afresh
 }
 
 // A fork's child has only the forking thread: the parent's writer thread did not come along and
@@ -59,6 +115,8 @@ void adopt_process(PendingQueue* queue) {
     queue->writerIdle = false;
     queue->closing = queue->closed = false;
     queue->head = queue->tail;
+    queue->first = queue->last;
+    queue->firstSlot = queue->lastSlot;
     if (queue->sink.forget) queue->sink.forget(queue->sink.context);
     qf_atomic_store(&queue->owner, self);
 }
@@ -71,21 +129,35 @@ StoreStep store_next(PendingQueue* queue, bool tryOnly) {
     } else {
         EnterCriticalSection(&queue->storeLock);
     }
+    // The records from the oldest on stay where they are until head moves past them, which only a
+    // store does, under the store lock held here; so they are read outside the queue's lock.
     const void* batch[kBatch];
     EnterCriticalSection(&queue->lock);
-    unsigned long long first = queue->head;
-    int count = (int)(queue->tail - first < (unsigned long long)kBatch ? queue->tail - first : kBatch);
+    unsigned long long waiting = queue->tail - queue->head;
+    int count = (int)(waiting < (unsigned long long)kBatch ? waiting : kBatch);
+    Block* block = queue->first;
+    int slot = queue->firstSlot;
+    for (int i = 0; i < count; ++i, ++slot) {
+        if (slot == kBlock) {
+            block = block->next;
+            slot = 0;
+        }
+        batch[i] = slot_of(queue, block, slot);
+    }
     LeaveCriticalSection(&queue->lock);
-    // The slots from head on stay as they are until head moves past them, which only a store
-    // does, under the store lock held here.
-    for (int i = 0; i < count; ++i) batch[i] = slot_of(queue, first + (unsigned long long)i);
     StoreStep step = kNothingWaits;
     if (count > 0) {
         step = queue->sink.store(queue->sink.context, batch, count) ? kStored : kNotStored;
         if (step == kStored) {
+            Block* unused = NULL;
             EnterCriticalSection(&queue->lock);
-            queue->head = first + (unsigned long long)count;
+            advance_locked(queue, count, &unused);
             LeaveCriticalSection(&queue->lock);
+            while (unused) {
+                Block* next = unused->next;
+                delete[] reinterpret_cast<char*>(unused);
+                unused = next;
+            }
         }
     }
     LeaveCriticalSection(&queue->storeLock);
@@ -136,7 +208,8 @@ int store_own(PendingQueue* queue, unsigned long long mine) {
     if (queue->head > mine) {
         result = 1;
     } else if (queue->tail == mine + 1) {
-        queue->tail = mine;
+        queue->tail = mine;  // the last record handed over, in the last slot taken
+        --queue->lastSlot;
         result = 0;
     }
     LeaveCriticalSection(&queue->lock);
@@ -151,11 +224,6 @@ PendingQueue* pending_create(const PendingSink* sink) {
     PendingQueue* queue = new (std::nothrow) PendingQueue();
     if (!queue) return NULL;
     queue->sink = *sink;
-    queue->slots = new (std::nothrow) char[(size_t)sink->capacity * sink->recordSize];
-    if (!queue->slots) {
-        delete queue;
-        return NULL;
-    }
     queue->owner = 0;  // adopted by this process on first use
     adopt_process(queue);
     return queue;
@@ -169,8 +237,23 @@ int pending_submit(PendingQueue* queue, const void* record) {
         LeaveCriticalSection(&queue->lock);
         return 0;
     }
+    if (!queue->last || queue->lastSlot == kBlock) {
+        Block* block = take_block_locked(queue);
+        if (!block) {
+            LeaveCriticalSection(&queue->lock);
+            return 0;
+        }
+        if (queue->last) {
+            queue->last->next = block;
+        } else {
+            queue->first = block;
+            queue->firstSlot = 0;
+        }
+        queue->last = block;
+        queue->lastSlot = 0;
+    }
     unsigned long long mine = queue->tail;
-    memcpy(slot_of(queue, mine), record, queue->sink.recordSize);
+    memcpy(slot_of(queue, queue->last, queue->lastSlot++), record, queue->sink.recordSize);
     queue->tail = mine + 1;
     bool own = queue->closed || !start_writer_locked(queue);
     bool wake = !own && queue->writerIdle;

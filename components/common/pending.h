@@ -19,7 +19,7 @@ typedef struct PendingSink {
     void (*forget)(void* context);
     void* context;
     size_t recordSize;
-    int capacity; /* how many records may wait at once */
+    int capacity; /* how many records may wait at once; memory is taken as they come */
 } PendingSink;
 
 typedef struct PendingQueue PendingQueue;

@@ -22,7 +22,7 @@ const char kSchema[] =
     " text TEXT NOT NULL, program TEXT NOT NULL)";
 const size_t kTextLimit = 254;
 const size_t kKindLimit = 15;
-const int kWaitingLines = 4096;    // lines that may wait for the database at once
+const int kWaitingLines = 16384;   // lines that may wait for the database at once
 const int kStoreWaitMs = 100;      // how long one store waits for another writer
 const DWORD kReadFlushMs = 3000;   // how long a read, dump or erase waits for this process's lines
 const DWORD kUnloadFlushMs = 3000; // how long unloading (or ending the process) waits for them

@@ -18,7 +18,7 @@ int VTLogger_Init(void);
  * unloaded or the process ends (for a few seconds at most). The readers below (ReadEntries,
  * DumpLog, FlushLog) and Free first wait for this process's waiting lines.
  * 1 = stored or queued for storing; 0 = refused: DBDIR cannot be read or its "log" folder cannot
- * be made, or 4096 lines are already waiting (the database has been kept busy for long). */
+ * be made, or 16384 lines are already waiting (the database has been kept busy for long). */
 int VTLogger_Submit(const char* kind, int port, const char* text);
 /* Writes the whole log to a new text file, one line per entry, time first, and puts the file's
  * full path into path (a 255-byte buffer). 1 = written. */

@@ -17,7 +17,7 @@ const char kSchema[] =
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " time TEXT NOT NULL, program TEXT NOT NULL, caption TEXT NOT NULL, text TEXT NOT NULL)";
 const size_t kTextLimit = 254;
-const int kWaitingAlerts = 1024;    // alerts that may wait for the spool at once
+const int kWaitingAlerts = 4096;    // alerts that may wait for the spool at once
 const int kStoreWaitMs = 100;       // how long one store waits for another writer
 const DWORD kReadFlushMs = 3000;    // how long a read or Close waits for this process's alerts
 const DWORD kUnloadFlushMs = 3000;  // how long unloading (or ending the process) waits for them

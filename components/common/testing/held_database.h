@@ -62,7 +62,8 @@ private:
 // A program started at once on a thread of its own; wait() gives its std::system result.
 class ChildRun {
 public:
-    explicit ChildRun(const std::string& command) : thread_([this, command] { result_ = std::system(command.c_str()); }) {}
+    explicit ChildRun(const std::string& command)
+        : thread_([this, command] { result_ = std::system(command.c_str()); }) {}
     ~ChildRun() {
         if (thread_.joinable()) thread_.join();
     }

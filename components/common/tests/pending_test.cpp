@@ -85,7 +85,7 @@ protected:
 };
 
 TEST_F(PendingTest, RecordsFromManyThreadsReachTheSinkOnceEachInTheOrderHandedOver) {
-    PendingQueue* queue = make(64);  // smaller than what is handed over: the writer keeps up
+    PendingQueue* queue = make(200);  // less than is handed over: producers wait for room at times
     ASSERT_TRUE(queue);
     const int threads = 4, perThread = 2000;
     std::vector<std::thread> producers;
@@ -110,25 +110,32 @@ TEST_F(PendingTest, RecordsFromManyThreadsReachTheSinkOnceEachInTheOrderHandedOv
 }
 
 TEST_F(PendingTest, ABusySinkKeepsTheRecordsUntilItStoresAgainAndAFullQueueRefuses) {
-    PendingQueue* queue = make(8);
+    const int capacity = 150;  // records in more than two blocks
+    PendingQueue* queue = make(capacity);
     ASSERT_TRUE(queue);
     sink.setBusy(-1);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < capacity; ++i) {
         Record record = {0, i};
         ASSERT_EQ(1, pending_submit(queue, &record));
     }
-    Record refused = {0, 99};
-    EXPECT_EQ(0, pending_submit(queue, &refused)) << "eight records wait already";
+    Record refused = {0, 999};
+    EXPECT_EQ(0, pending_submit(queue, &refused)) << "the queue is full";
     EXPECT_EQ(0, pending_flush(queue, 50)) << "nothing can be stored while the sink is busy";
     EXPECT_TRUE(sink.snapshot().empty());
 
     sink.setBusy(0);
     ASSERT_EQ(1, pending_flush(queue, 60000));
-    EXPECT_EQ(zero_to(8), sink.serials()) << "the refused record is not stored";
-    Record more = {0, 8};
-    EXPECT_EQ(1, pending_submit(queue, &more));
+    EXPECT_EQ(zero_to(capacity), sink.serials()) << "the refused record is not stored";
+    // The emptied blocks serve again, as full as before.
+    sink.setBusy(-1);
+    for (int i = capacity; i < 2 * capacity; ++i) {
+        Record record = {0, i};
+        ASSERT_EQ(1, pending_submit(queue, &record));
+    }
+    EXPECT_EQ(0, pending_submit(queue, &refused));
+    sink.setBusy(0);
     ASSERT_EQ(1, pending_flush(queue, 60000));
-    EXPECT_EQ(zero_to(9), sink.serials());
+    EXPECT_EQ(zero_to(2 * capacity), sink.serials());
 }
 
 TEST_F(PendingTest, CloseStoresWhatWaitsAndLaterRecordsAreStoredOnTheCallersThread) {

@@ -242,8 +242,10 @@ TEST_F(LoggerQueueTest, SubmitAnswersWhileAnotherWriterHoldsTheLogAndTheLinesFol
     std::vector<int> accepted(2, 0);
     for (int t = 0; t < 2; ++t)
         writers.emplace_back([&, t] {
-            for (int i = 0; i < 50; ++i)
-                accepted[t] += VTLogger_Submit("BLOCK", 80, ("held " + std::to_string(t) + " " + std::to_string(i)).c_str());
+            for (int i = 0; i < 50; ++i) {
+                const std::string text = "held " + std::to_string(t) + " " + std::to_string(i);
+                accepted[t] += VTLogger_Submit("BLOCK", 80, text.c_str());
+            }
         });
     for (std::thread& writer : writers) writer.join();
     EXPECT_EQ(50, accepted[0]);
@@ -262,8 +264,9 @@ TEST_F(LoggerQueueTest, AFullQueueRefusesTheLineAndNeverStoresIt) {
     ASSERT_EQ(1, VTLogger_Init());
     qf_test::HeldDatabase held("log\\access.db");
     ASSERT_TRUE(held.holding());
-    const int capacity = 4096;  // as the header documents
-    for (int i = 0; i < capacity; ++i) ASSERT_EQ(1, VTLogger_Submit("INFORM", 0, ("kept " + std::to_string(i)).c_str()));
+    const int capacity = 16384;  // as the header documents
+    for (int i = 0; i < capacity; ++i)
+        ASSERT_EQ(1, VTLogger_Submit("INFORM", 0, ("kept " + std::to_string(i)).c_str()));
     EXPECT_EQ(0, VTLogger_Submit("INFORM", 0, "refused"));
     held.release();
 
