@@ -45,6 +45,7 @@ struct PendingQueue {
     bool writerIdle;             // the writer waits for wake with nothing to do
     bool closing;                // pending_close has begun: no writer is started any more
     bool closed;                 // pending_close has ended: callers store their own records
+    LONG moduleHeld;             // 1 once sink.module has been loaded for the writer (or needs not be)
     DWORD closeStart;
     DWORD closeTimeout;
     DWORD owner;  // the process the locks, the thread and the waiting records belong to
@@ -181,10 +182,17 @@ DWORD WINAPI pending_writer(LPVOID parameter) {
     }
 }
 
+// Keeps the sink's library loaded for the writer; outside queue->lock, since LoadLibraryA takes the
+// loader lock, under which an unloading library's clean-up takes queue->lock.
+void hold_module(PendingQueue* queue) {
+    if (qf_atomic_load(&queue->moduleHeld)) return;
+    if (!queue->sink.module || LoadLibraryA(queue->sink.module)) qf_atomic_store(&queue->moduleHeld, (LONG)1);
+}
+
 // Under queue->lock: true when a writer thread has been started (now or before).
 bool start_writer_locked(PendingQueue* queue) {
     if (queue->writer) return true;
-    if (queue->closing || !queue->wake) return false;
+    if (queue->closing || !queue->wake || !qf_atomic_load(&queue->moduleHeld)) return false;
     queue->writer = CreateThread(NULL, 0, pending_writer, queue, 0, NULL);
     return queue->writer != NULL;
 }
@@ -232,6 +240,7 @@ PendingQueue* pending_create(const PendingSink* sink) {
 int pending_submit(PendingQueue* queue, const void* record) {
     if (!queue || !record) return 0;
     adopt_process(queue);
+    hold_module(queue);
     EnterCriticalSection(&queue->lock);
     if (queue->tail - queue->head >= (unsigned long long)queue->sink.capacity) {
         LeaveCriticalSection(&queue->lock);

@@ -13,11 +13,17 @@
  *   moment later. It should give up within a fraction of a second, so that pending_close keeps
  *   its bound. It runs under the queue's store lock (pending_lock).
  * forget: drops the owner's connection without closing it; called in the child of a fork, where
- *   the connection (and the records waiting in the parent) belong to the parent. May be NULL. */
+ *   the connection (and the records waiting in the parent) belong to the parent. May be NULL.
+ * module: the library that store (and this queue's code) is part of, e.g. "vtlogger.dll". It is
+ *   loaded once more (LoadLibraryA) before the writer thread starts and never freed: a thread
+ *   must not outlive its code, and one cannot be waited for while the library is being unloaded
+ *   (under the loader lock). So once it has a writer the library stays until the process ends.
+ *   NULL for code that is never unloaded. */
 typedef struct PendingSink {
     int (*store)(void* context, const void* const* records, int count);
     void (*forget)(void* context);
     void* context;
+    const char* module;
     size_t recordSize;
     int capacity; /* how many records may wait at once; memory is taken as they come */
 } PendingSink;
@@ -42,9 +48,9 @@ int pending_flush(PendingQueue* queue, DWORD timeoutMs);
 void pending_lock(PendingQueue* queue);
 void pending_unlock(PendingQueue* queue);
 
-/* For the library's unload and the process's end: stores what waits, within about timeoutMs, and
- * stops the writer thread. Records handed over afterwards are stored on the caller's thread.
- * Calling it again does nothing. */
+/* For the process's end (and the library's unload, which cannot come while a writer runs; see
+ * PendingSink.module): stores what waits, within about timeoutMs, and stops the writer thread.
+ * Records handed over afterwards are stored on the caller's thread. Calling it again does nothing. */
 void pending_close(PendingQueue* queue, DWORD timeoutMs);
 
 #endif

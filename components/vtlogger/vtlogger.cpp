@@ -37,10 +37,10 @@ struct LogLine {
 
 struct Log {
     PendingQueue* queue = nullptr;
+    char program[255] = {0};  // the running program, set when this is made
     // Under the queue's store lock:
     sqlite3* db = nullptr;
     sqlite3_stmt* insert = nullptr;
-    char program[255] = {0};
     // 1 once DBDIR has been read and its log folder found, so that Submit reads the registry
     // once, not for every line.
     LONG placeKnown = 0;
@@ -57,7 +57,6 @@ bool open_locked(Log& log) {
         log.insert = nullptr;
         return false;
     }
-    stamp_program(log.program, sizeof(log.program));
     qf_atomic_store(&log.placeKnown, (LONG)1);
     return true;
 }
@@ -101,7 +100,10 @@ Log* g_log = nullptr;  // the log once made, for the flush at unload
 Log& the_log() {
     static Log* log = [] {
         Log* made = new Log;  // lives until the process ends, past every static destructor
-        PendingSink sink = {store_lines, forget_connection, made, sizeof(LogLine), kWaitingLines};
+        PendingSink sink = {store_lines, forget_connection, made, "vtlogger.dll", sizeof(LogLine), kWaitingLines};
+        // Here, on the caller's thread, not on the writer's: the writer may be storing while the
+        // module is being unloaded, under the loader lock, which GetModuleFileNameA takes.
+        stamp_program(made->program, sizeof(made->program));
         made->queue = pending_create(&sink);
         qf_atomic_store(&g_log, made);
         return made;
@@ -109,8 +111,9 @@ Log& the_log() {
     return *log;
 }
 
-// Stores the lines still waiting when the library is unloaded or the process ends (the C++
-// run-time runs this from the library's detach on Windows, from dlclose or exit here).
+// Stores the lines still waiting when the process ends (the C++ run-time runs this from the
+// library's detach on Windows, at exit here; once lines have been queued the library is not
+// unloaded before, see PendingSink.module).
 struct StoreAtUnload {
     ~StoreAtUnload() {
         if (Log* log = qf_atomic_load(&g_log)) pending_close(log->queue, kUnloadFlushMs);

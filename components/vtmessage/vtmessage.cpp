@@ -31,10 +31,10 @@ struct WaitingAlert {
 
 struct Spool {
     PendingQueue* queue = nullptr;
+    char program[255] = {0};  // the running program, set when this is made
     // Under the queue's store lock:
     sqlite3* db = nullptr;
     sqlite3_stmt* insert = nullptr;
-    char program[255] = {0};
     // 1 once DBDIR has been read and its log folder found: the registry is read once, not for
     // every alert.
     LONG placeKnown = 0;
@@ -51,7 +51,6 @@ bool open_locked(Spool& spool) {
         spool.insert = nullptr;
         return false;
     }
-    stamp_program(spool.program, sizeof(spool.program));
     qf_atomic_store(&spool.placeKnown, (LONG)1);
     return true;
 }
@@ -87,7 +86,11 @@ Spool* g_spool = nullptr;  // the spool once made, for the flush at unload
 Spool& the_spool() {
     static Spool* spool = [] {
         Spool* made = new Spool;  // lives until the process ends
-        PendingSink sink = {store_alerts, forget_connection, made, sizeof(WaitingAlert), kWaitingAlerts};
+        PendingSink sink = {store_alerts, forget_connection, made, "vtmessage.dll", sizeof(WaitingAlert),
+                            kWaitingAlerts};
+        // Here, on the caller's thread, not on the writer's: the writer may be storing while the
+        // module is being unloaded, under the loader lock, which GetModuleFileNameA takes.
+        stamp_program(made->program, sizeof(made->program));
         made->queue = pending_create(&sink);
         qf_atomic_store(&g_spool, made);
         return made;
@@ -95,8 +98,9 @@ Spool& the_spool() {
     return *spool;
 }
 
-// Stores the alerts still waiting when the library is unloaded or the process ends (the C++
-// run-time runs this from the library's detach on Windows, from dlclose or exit here).
+// Stores the alerts still waiting when the process ends (the C++ run-time runs this from the
+// library's detach on Windows, at exit here; once alerts have been queued the library is not
+// unloaded before, see PendingSink.module).
 struct StoreAtUnload {
     ~StoreAtUnload() {
         if (Spool* spool = qf_atomic_load(&g_spool)) pending_close(spool->queue, kUnloadFlushMs);

@@ -64,7 +64,7 @@ std::vector<PendingQueue*>& made_queues() {
 class PendingTest : public ::testing::Test {
 protected:
     PendingQueue* make(int capacity) {
-        PendingSink spec = {MemorySink::store, NULL, &sink, sizeof(Record), capacity};
+        PendingSink spec = {MemorySink::store, NULL, &sink, NULL, sizeof(Record), capacity};
         PendingQueue* queue = pending_create(&spec);
         if (queue) made_queues().push_back(queue);
         return queue;
@@ -186,9 +186,9 @@ TEST_F(PendingTest, WithoutAWriterThreadTheCallerStoresItsRecordOrGetsItBack) {
 }
 
 TEST(Pending, RefusesASinkItCannotUse) {
-    PendingSink noStore = {NULL, NULL, NULL, 4, 4};
+    PendingSink noStore = {NULL, NULL, NULL, NULL, 4, 4};
     EXPECT_EQ(nullptr, pending_create(&noStore));
-    PendingSink noRoom = {MemorySink::store, NULL, NULL, 4, 0};
+    PendingSink noRoom = {MemorySink::store, NULL, NULL, NULL, 4, 0};
     EXPECT_EQ(nullptr, pending_create(&noRoom));
     EXPECT_EQ(nullptr, pending_create(NULL));
     Record record = {0, 0};

@@ -294,4 +294,18 @@ TEST_F(LoggerQueueTest, LinesStillWaitingWhenTheProgramEndsAreStoredBeforeItEnds
     EXPECT_EQ(zero_to(200), seen["ending 1"]);
 }
 
+TEST_F(LoggerQueueTest, UnloadingTheModuleWhileLinesWaitNeitherLosesThemNorFaults) {
+    ASSERT_EQ(1, VTLogger_Init());
+    qf_test::HeldDatabase held("log\\access.db");
+    ASSERT_TRUE(held.holding());
+    const std::string marker = root.file("unloading");
+    qf_test::ChildRun run(qf_test::command_line(VTLOGGER_LOADER, {"unloaded", "100", marker}));
+    // The loader is about to unload the module; its lines cannot have been written. The module
+    // stays while its writer runs, and the lines are stored at the latest when the loader ends.
+    ASSERT_TRUE(qf_test::wait_for_file(marker));
+    held.release();
+    EXPECT_EQ(0, run.wait()) << "the loader neither failed nor faulted after the unload";
+    EXPECT_EQ(zero_to(100), sequences(allEntries())["unloaded"]);
+}
+
 }  // namespace
