@@ -172,13 +172,18 @@ DWORD WINAPI pending_writer(LPVOID parameter) {
         EnterCriticalSection(&queue->lock);
         bool closing = queue->closing;
         bool late = closing && elapsed(queue->closeStart, queue->closeTimeout);
-        bool idle = step == kNothingWaits && !closing;
-        queue->writerIdle = idle;
+        // Looked at under the lock that submit takes: a record handed over after the store above
+        // is seen here, or its submit finds the writer idle and wakes it.
+        bool nothingWaits = queue->tail == queue->head;
+        queue->writerIdle = nothingWaits && !closing;
         LeaveCriticalSection(&queue->lock);
-        if (step == kStored) continue;
-        if (step == kNothingWaits && closing) return 0;
-        if (step == kNotStored && late) return 0;  // pending_close stores the rest if it still can
-        WaitForSingleObject(queue->wake, idle ? INFINITE : kRetryMs);
+        if (nothingWaits) {
+            if (closing) return 0;
+            WaitForSingleObject(queue->wake, INFINITE);
+        } else if (step == kNotStored) {
+            if (late) return 0;  // pending_close stores the rest if it still can
+            WaitForSingleObject(queue->wake, kRetryMs);
+        }
     }
 }
 

@@ -109,6 +109,22 @@ TEST_F(PendingTest, RecordsFromManyThreadsReachTheSinkOnceEachInTheOrderHandedOv
     for (int t = 0; t < threads; ++t) EXPECT_EQ(zero_to(perThread), bySource[t]) << "thread " << t;
 }
 
+TEST_F(PendingTest, ARecordHandedOverJustAsTheWriterRunsOutOfWorkIsStoredWithoutAnotherOne) {
+    PendingQueue* queue = make(16);
+    ASSERT_TRUE(queue);
+    // Each record follows the moment the one before has been stored, when the writer is about to
+    // find nothing more and wait: it must not wait past this record (no flush asks it to).
+    for (int i = 0; i < 2000; ++i) {
+        Record record = {0, i};
+        ASSERT_EQ(1, pending_submit(queue, &record));
+        DWORD start = GetTickCount();
+        while (sink.snapshot().size() < (size_t)i + 1) {
+            ASSERT_LT(GetTickCount() - start, 10000u) << "record " << i << " was left waiting";
+            Sleep(0);
+        }
+    }
+}
+
 TEST_F(PendingTest, ABusySinkKeepsTheRecordsUntilItStoresAgainAndAFullQueueRefuses) {
     const int capacity = 150;  // records in more than two blocks
     PendingQueue* queue = make(capacity);
