@@ -25,7 +25,7 @@ const size_t kKindLimit = 15;
 const int kWaitingLines = 16384;   // lines that may wait for the database at once
 const int kStoreWaitMs = 100;      // how long one store waits for another writer
 const DWORD kReadFlushMs = 3000;   // how long a read, dump or erase waits for this process's lines
-const DWORD kUnloadFlushMs = 3000; // how long unloading (or ending the process) waits for them
+const DWORD kEndFlushMs = 3000;    // how long the end of the process waits for them
 
 // A line as it waits: everything but the program, which is the same for the whole process.
 struct LogLine {
@@ -95,14 +95,14 @@ void forget_connection(void* context) {
     log.insert = nullptr;
 }
 
-Log* g_log = nullptr;  // the log once made, for the flush at unload
+Log* g_log = nullptr;  // the log once made, for the flush at the process's end
 
 Log& the_log() {
     static Log* log = [] {
         Log* made = new Log;  // lives until the process ends, past every static destructor
         PendingSink sink = {store_lines, forget_connection, made, "vtlogger.dll", sizeof(LogLine), kWaitingLines};
-        // Here, on the caller's thread, not on the writer's: the writer may be storing while the
-        // module is being unloaded, under the loader lock, which GetModuleFileNameA takes.
+        // Here, on the caller's thread, not by the writer: the clean-up at the process's end waits
+        // for the writer and may hold the loader lock, which GetModuleFileNameA takes.
         stamp_program(made->program, sizeof(made->program));
         made->queue = pending_create(&sink);
         qf_atomic_store(&g_log, made);
@@ -114,11 +114,11 @@ Log& the_log() {
 // Stores the lines still waiting when the process ends (the C++ run-time runs this from the
 // library's detach on Windows, at exit here; once lines have been queued the library is not
 // unloaded before, see PendingSink.module).
-struct StoreAtUnload {
-    ~StoreAtUnload() {
-        if (Log* log = qf_atomic_load(&g_log)) pending_close(log->queue, kUnloadFlushMs);
+struct StoreAtProcessEnd {
+    ~StoreAtProcessEnd() {
+        if (Log* log = qf_atomic_load(&g_log)) pending_close(log->queue, kEndFlushMs);
     }
-} storeAtUnload;
+} storeAtProcessEnd;
 
 // The log's connection for a read or an erase, after this process's waiting lines have been
 // stored (or the wait for them is over). False (and nothing held) when the log cannot be opened.

@@ -20,7 +20,7 @@ const size_t kTextLimit = 254;
 const int kWaitingAlerts = 4096;    // alerts that may wait for the spool at once
 const int kStoreWaitMs = 100;       // how long one store waits for another writer
 const DWORD kReadFlushMs = 3000;    // how long a read or Close waits for this process's alerts
-const DWORD kUnloadFlushMs = 3000;  // how long unloading (or ending the process) waits for them
+const DWORD kEndFlushMs = 3000;     // how long the end of the process waits for them
 
 // An alert as it waits; the program is the same for the whole process.
 struct WaitingAlert {
@@ -81,15 +81,15 @@ void forget_connection(void* context) {
     spool.insert = nullptr;
 }
 
-Spool* g_spool = nullptr;  // the spool once made, for the flush at unload
+Spool* g_spool = nullptr;  // the spool once made, for the flush at the process's end
 
 Spool& the_spool() {
     static Spool* spool = [] {
         Spool* made = new Spool;  // lives until the process ends
         PendingSink sink = {store_alerts, forget_connection, made, "vtmessage.dll", sizeof(WaitingAlert),
                             kWaitingAlerts};
-        // Here, on the caller's thread, not on the writer's: the writer may be storing while the
-        // module is being unloaded, under the loader lock, which GetModuleFileNameA takes.
+        // Here, on the caller's thread, not by the writer: the clean-up at the process's end waits
+        // for the writer and may hold the loader lock, which GetModuleFileNameA takes.
         stamp_program(made->program, sizeof(made->program));
         made->queue = pending_create(&sink);
         qf_atomic_store(&g_spool, made);
@@ -101,11 +101,11 @@ Spool& the_spool() {
 // Stores the alerts still waiting when the process ends (the C++ run-time runs this from the
 // library's detach on Windows, at exit here; once alerts have been queued the library is not
 // unloaded before, see PendingSink.module).
-struct StoreAtUnload {
-    ~StoreAtUnload() {
-        if (Spool* spool = qf_atomic_load(&g_spool)) pending_close(spool->queue, kUnloadFlushMs);
+struct StoreAtProcessEnd {
+    ~StoreAtProcessEnd() {
+        if (Spool* spool = qf_atomic_load(&g_spool)) pending_close(spool->queue, kEndFlushMs);
     }
-} storeAtUnload;
+} storeAtProcessEnd;
 
 const char* column_text(sqlite3_stmt* statement, int column) {
     const unsigned char* text = sqlite3_column_text(statement, column);

@@ -1,8 +1,9 @@
 /* VTMessage: alerts to the person at the machine. Never waits: the alert is queued for the
  * machine's alert spool, which whatever presents alerts reads; a writer thread of the process
- * stores it soon after, in the order raised, and what still waits is stored when the library is
- * unloaded or the process ends (for a few seconds at most). An alert is dropped only when DBDIR
- * cannot be read or its "log" folder cannot be made, or when 4096 alerts already wait.
+ * stores it soon after, in the order raised, and what still waits when the process ends is stored
+ * then (for a few seconds at most); once the spool has a writer thread the library stays loaded
+ * until then. An alert is dropped only when DBDIR cannot be read or its "log" folder cannot be
+ * made, or when 4096 alerts already wait.
  *
  * The spool is the SQLite database DBDIR "log\alerts.db", table alerts(id, time, program,
  * caption, text); many processes and threads append to it at once. */
