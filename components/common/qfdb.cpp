@@ -37,6 +37,19 @@ int qfdb_exec(sqlite3* db, const char* sql) {
     return rc;
 }
 
+int qfdb_begin_write(sqlite3* db, int waitMs) {
+    sqlite3_busy_timeout(db, waitMs);
+    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", NULL, NULL, NULL);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    return rc;
+}
+
+int qfdb_end_write(sqlite3* db, int commit) {
+    int rc = commit ? sqlite3_exec(db, "COMMIT", NULL, NULL, NULL) : SQLITE_ABORT;
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", NULL, NULL, NULL);
+    return rc;
+}
+
 namespace {
 
 // Opens fileName and prepares it; *damaged tells whether SQLite found something other than a

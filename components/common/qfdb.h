@@ -21,4 +21,13 @@ int qfdb_step(sqlite3_stmt* statement);
 /* Runs sql (one or more statements) the same way; SQLITE_OK when every statement ran. */
 int qfdb_exec(sqlite3* db, const char* sql);
 
+/* Begins a write transaction (BEGIN IMMEDIATE) waiting at most waitMs for other writers, not the
+ * long wait of qfdb_step, for writers that would rather try again later: SQLITE_OK, or the error
+ * (SQLITE_BUSY while another connection writes). */
+int qfdb_begin_write(sqlite3* db, int waitMs);
+
+/* Ends the transaction begun by qfdb_begin_write: commits it when commit is nonzero, else (or
+ * when the commit fails) rolls it back. SQLITE_OK when committed. */
+int qfdb_end_write(sqlite3* db, int commit);
+
 #endif

@@ -1,12 +1,14 @@
-// VTLogger: the access log in the SQLite database DBDIR "log\access.db". One connection per
-// process, opened on first use; WAL and a busy timeout let many processes append at once.
+// VTLogger: the access log in the SQLite database DBDIR "log\access.db". A line is handed to the
+// process's queue of pending writes and stored by its writer thread, so that Submit never waits
+// for the database; one connection per process, opened by the first store or read.
 #include "vtlogger.h"
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "dbdir.h"
+#include "pending.h"
+#include "qfatomic.h"
 #include "qfdb.h"
 #include "stamp.h"
 
@@ -20,18 +22,29 @@ const char kSchema[] =
     " text TEXT NOT NULL, program TEXT NOT NULL)";
 const size_t kTextLimit = 254;
 const size_t kKindLimit = 15;
+const int kWaitingLines = 16384;   // lines that may wait for the database at once
+const int kStoreWaitMs = 100;      // how long one store waits for another writer
+const DWORD kReadFlushMs = 3000;   // how long a read, dump or erase waits for this process's lines
+const DWORD kEndFlushMs = 3000;    // how long the end of the process waits for them
 
-struct Log {
-    std::mutex lock;
-    sqlite3* db = nullptr;
-    sqlite3_stmt* insert = nullptr;
-    char program[255] = {0};
+// A line as it waits: everything but the program, which is the same for the whole process.
+struct LogLine {
+    char time[STAMP_TIME_SIZE];
+    char kind[kKindLimit + 1];
+    INT port;
+    char text[kTextLimit + 1];
 };
 
-Log& the_log() {
-    static Log* log = new Log;  // lives until the process ends, past every static destructor
-    return *log;
-}
+struct Log {
+    PendingQueue* queue = nullptr;
+    char program[255] = {0};  // the running program, set when this is made
+    // Under the queue's store lock:
+    sqlite3* db = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    // 1 once DBDIR has been read and its log folder found, so that Submit reads the registry
+    // once, not for every line.
+    LONG placeKnown = 0;
+};
 
 bool open_locked(Log& log) {
     if (log.db) return true;
@@ -44,7 +57,7 @@ bool open_locked(Log& log) {
         log.insert = nullptr;
         return false;
     }
-    stamp_program(log.program, sizeof(log.program));
+    qf_atomic_store(&log.placeKnown, (LONG)1);
     return true;
 }
 
@@ -53,6 +66,69 @@ void close_locked(Log& log) {
     sqlite3_close_v2(log.db);
     log.insert = nullptr;
     log.db = nullptr;
+}
+
+// The queue's store: the lines in one transaction, all or none.
+int store_lines(void* context, const void* const* records, int count) {
+    Log& log = *static_cast<Log*>(context);
+    if (!open_locked(log) || qfdb_begin_write(log.db, kStoreWaitMs) != SQLITE_OK) return 0;
+    sqlite3_stmt* insert = log.insert;
+    bool ok = true;
+    for (int i = 0; i < count && ok; ++i) {
+        const LogLine& line = *static_cast<const LogLine*>(records[i]);
+        sqlite3_bind_text(insert, 1, line.time, -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 2, line.kind, -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 3, line.port);
+        sqlite3_bind_text(insert, 4, line.text, -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 5, log.program, -1, SQLITE_STATIC);
+        ok = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_reset(insert);
+        sqlite3_clear_bindings(insert);
+    }
+    return qfdb_end_write(log.db, ok) == SQLITE_OK ? 1 : 0;
+}
+
+// In a fork's child: the connection is the parent's.
+void forget_connection(void* context) {
+    Log& log = *static_cast<Log*>(context);
+    log.db = nullptr;
+    log.insert = nullptr;
+}
+
+Log* g_log = nullptr;  // the log once made, for the flush at the process's end
+
+Log& the_log() {
+    static Log* log = [] {
+        Log* made = new Log;  // lives until the process ends, past every static destructor
+        PendingSink sink = {store_lines, forget_connection, made, "vtlogger.dll", sizeof(LogLine), kWaitingLines};
+        // Here, on the caller's thread, not by the writer: the clean-up at the process's end waits
+        // for the writer and may hold the loader lock, which GetModuleFileNameA takes.
+        stamp_program(made->program, sizeof(made->program));
+        made->queue = pending_create(&sink);
+        qf_atomic_store(&g_log, made);
+        return made;
+    }();
+    return *log;
+}
+
+// Stores the lines still waiting when the process ends (the C++ run-time runs this from the
+// library's detach on Windows, at exit here; once lines have been queued the library is not
+// unloaded before, see PendingSink.module).
+struct StoreAtProcessEnd {
+    ~StoreAtProcessEnd() {
+        if (Log* log = qf_atomic_load(&g_log)) pending_close(log->queue, kEndFlushMs);
+    }
+} storeAtProcessEnd;
+
+// The log's connection for a read or an erase, after this process's waiting lines have been
+// stored (or the wait for them is over). False (and nothing held) when the log cannot be opened.
+bool lock_for_reading(Log& log) {
+    if (!log.queue) return false;
+    pending_flush(log.queue, kReadFlushMs);
+    pending_lock(log.queue);
+    if (open_locked(log)) return true;
+    pending_unlock(log.queue);
+    return false;
 }
 
 const char* column_text(sqlite3_stmt* statement, int column) {
@@ -105,43 +181,8 @@ HANDLE create_dump_file(char path[255]) {
     return INVALID_HANDLE_VALUE;
 }
 
-}  // namespace
-
-extern "C" {
-
-int VTLogger_Init(void) {
-    Log& log = the_log();
-    std::lock_guard<std::mutex> guard(log.lock);
-    return open_locked(log) ? 1 : 0;
-}
-
-int VTLogger_Submit(const char* kind, int port, const char* text) {
-    Log& log = the_log();
-    char time[STAMP_TIME_SIZE];
-    stamp_local_time(time);
-    if (!kind) kind = "";
-    if (!text) text = "";
-    std::lock_guard<std::mutex> guard(log.lock);
-    if (!open_locked(log)) return 0;
-    sqlite3_stmt* insert = log.insert;
-    sqlite3_bind_text(insert, 1, time, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 2, kind, (int)strnlen(kind, kKindLimit), SQLITE_TRANSIENT);
-    sqlite3_bind_int(insert, 3, port);
-    sqlite3_bind_text(insert, 4, text, (int)strnlen(text, kTextLimit), SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 5, log.program, -1, SQLITE_TRANSIENT);
-    int rc = qfdb_step(insert);
-    sqlite3_reset(insert);
-    sqlite3_clear_bindings(insert);
-    return rc == SQLITE_DONE ? 1 : 0;
-}
-
-int VTLogger_DumpLog(char* path) {
-    if (!path) return 0;
-    path[0] = '\0';
-    Log& log = the_log();
-    std::lock_guard<std::mutex> guard(log.lock);
-    if (!open_locked(log)) return 0;
-
+// Writes the whole log to a new dump file; its full path goes to path. Under the store lock.
+int dump_locked(Log& log, char* path) {
     sqlite3_stmt* select = nullptr;
     if (sqlite3_prepare_v2(log.db, "SELECT time, kind, port, text, program FROM entries ORDER BY id", -1, &select,
                            NULL) != SQLITE_OK)
@@ -188,24 +229,8 @@ int VTLogger_DumpLog(char* path) {
     return 1;
 }
 
-int VTLogger_FlushLog(void) {
-    Log& log = the_log();
-    std::lock_guard<std::mutex> guard(log.lock);
-    if (!open_locked(log)) return 0;
-    return qfdb_exec(log.db, "DELETE FROM entries") == SQLITE_OK ? 1 : 0;
-}
-
-void VTLogger_Free(void) {
-    Log& log = the_log();
-    std::lock_guard<std::mutex> guard(log.lock);
-    close_locked(log);
-}
-
-int VTLogger_ReadEntries(INT afterId, VTLogEntry* entries, int capacity) {
-    if (!entries || capacity < 0) return -1;
-    Log& log = the_log();
-    std::lock_guard<std::mutex> guard(log.lock);
-    if (!open_locked(log)) return -1;
+// Copies up to capacity entries after afterId. Under the store lock.
+int read_locked(Log& log, INT afterId, VTLogEntry* entries, int capacity) {
     sqlite3_stmt* select = nullptr;
     if (sqlite3_prepare_v2(log.db,
                            "SELECT id, time, kind, port, text, program FROM entries WHERE id > ? ORDER BY id LIMIT ?",
@@ -227,6 +252,72 @@ int VTLogger_ReadEntries(INT afterId, VTLogEntry* entries, int capacity) {
     }
     sqlite3_finalize(select);
     return rc == SQLITE_DONE || rc == SQLITE_ROW ? copied : -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+int VTLogger_Init(void) {
+    Log& log = the_log();
+    if (!log.queue) return 0;
+    pending_lock(log.queue);
+    bool ready = open_locked(log);
+    pending_unlock(log.queue);
+    return ready ? 1 : 0;
+}
+
+int VTLogger_Submit(const char* kind, int port, const char* text) {
+    Log& log = the_log();
+    if (!log.queue) return 0;
+    if (!qf_atomic_load(&log.placeKnown)) {
+        char path[256];
+        if (!dbdir_path(kFile, path, sizeof(path)) || !dbdir_ensure_folder(kFile)) return 0;
+        qf_atomic_store(&log.placeKnown, (LONG)1);
+    }
+    LogLine line;
+    stamp_local_time(line.time);
+    stamp_copy(line.kind, sizeof(line.kind), kind);
+    line.port = port;
+    stamp_copy(line.text, sizeof(line.text), text);
+    return pending_submit(log.queue, &line);
+}
+
+int VTLogger_DumpLog(char* path) {
+    if (!path) return 0;
+    path[0] = '\0';
+    Log& log = the_log();
+    if (!lock_for_reading(log)) return 0;
+    int written = dump_locked(log, path);
+    pending_unlock(log.queue);
+    return written;
+}
+
+int VTLogger_FlushLog(void) {
+    Log& log = the_log();
+    if (!lock_for_reading(log)) return 0;
+    int erased = qfdb_exec(log.db, "DELETE FROM entries") == SQLITE_OK ? 1 : 0;
+    pending_unlock(log.queue);
+    return erased;
+}
+
+void VTLogger_Free(void) {
+    Log& log = the_log();
+    if (!log.queue) return;
+    pending_flush(log.queue, kReadFlushMs);
+    pending_lock(log.queue);
+    close_locked(log);
+    qf_atomic_store(&log.placeKnown, (LONG)0);
+    pending_unlock(log.queue);
+}
+
+int VTLogger_ReadEntries(INT afterId, VTLogEntry* entries, int capacity) {
+    if (!entries || capacity < 0) return -1;
+    Log& log = the_log();
+    if (!lock_for_reading(log)) return -1;
+    int copied = read_locked(log, afterId, entries, capacity);
+    pending_unlock(log.queue);
+    return copied;
 }
 
 }  // extern "C"

@@ -4,12 +4,15 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "held_database.h"
 #include "store_root.h"
 
 namespace {
@@ -184,6 +187,125 @@ TEST_F(LoggerTest, WithoutDbdirEveryCallFailsCleanly) {
     EXPECT_EQ(0, VTLogger_FlushLog());
     VTLogEntry entry;
     EXPECT_EQ(-1, VTLogger_ReadEntries(0, &entry, 1));
+}
+
+// Many processes logging at once, and writers that keep the log locked: Submit answers at once,
+// and every line it accepted reaches the log exactly once, in submission order per thread.
+class LoggerQueueTest : public LoggerTest {
+protected:
+    static std::string child(std::initializer_list<std::string> args) {
+        return qf_test::command_line(VTLOGGER_CHILD, args);
+    }
+
+    // The entries whose text starts with tag, as "<thread> <i>" lines in id order.
+    std::map<std::string, std::vector<int>> sequences(const std::vector<VTLogEntry>& entries) {
+        std::map<std::string, std::vector<int>> bySource;
+        for (const VTLogEntry& entry : entries) {
+            std::string text = entry.text;
+            size_t last = text.rfind(' ');
+            if (last == std::string::npos) continue;
+            bySource[text.substr(0, last)].push_back(std::stoi(text.substr(last + 1)));
+        }
+        return bySource;
+    }
+
+    static std::vector<int> zero_to(int n) {
+        std::vector<int> all;
+        for (int i = 0; i < n; ++i) all.push_back(i);
+        return all;
+    }
+};
+
+TEST_F(LoggerQueueTest, EightProcessesOfFourThreadsStoreEveryLineOnceInSubmissionOrder) {
+    const int processes = 8, threads = 4, perThread = 150;
+    ASSERT_EQ(1, VTLogger_Init());
+    {
+        std::vector<std::unique_ptr<qf_test::ChildRun>> children;
+        for (int p = 0; p < processes; ++p)
+            children.push_back(std::make_unique<qf_test::ChildRun>(
+                child({"p" + std::to_string(p), std::to_string(perThread), std::to_string(threads)})));
+        for (int p = 0; p < processes; ++p) EXPECT_EQ(0, children[p]->wait()) << "process " << p;
+    }
+    std::map<std::string, std::vector<int>> seen = sequences(allEntries());
+    EXPECT_EQ((size_t)(processes * threads), seen.size());
+    for (int p = 0; p < processes; ++p)
+        for (int t = 0; t < threads; ++t)
+            EXPECT_EQ(zero_to(perThread), seen["p" + std::to_string(p) + " " + std::to_string(t)])
+                << "process " << p << " thread " << t;
+}
+
+TEST_F(LoggerQueueTest, SubmitAnswersWhileAnotherWriterHoldsTheLogAndTheLinesFollowItsRelease) {
+    ASSERT_EQ(1, VTLogger_Init());
+    qf_test::HeldDatabase held("log\\access.db");
+    ASSERT_TRUE(held.holding());
+    std::vector<std::thread> writers;
+    std::vector<int> accepted(2, 0);
+    for (int t = 0; t < 2; ++t)
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                const std::string text = "held " + std::to_string(t) + " " + std::to_string(i);
+                accepted[t] += VTLogger_Submit("BLOCK", 80, text.c_str());
+            }
+        });
+    for (std::thread& writer : writers) writer.join();
+    EXPECT_EQ(50, accepted[0]);
+    EXPECT_EQ(50, accepted[1]);
+    EXPECT_EQ(0, held.rows("entries")) << "nothing can be written while the lock is held";
+
+    held.release();
+    // Not through ReadEntries, which would store the waiting lines itself: the writer thread does.
+    ASSERT_TRUE(held.wait_for_rows("entries", 100));
+    std::map<std::string, std::vector<int>> seen = sequences(allEntries());
+    EXPECT_EQ(zero_to(50), seen["held 0"]);
+    EXPECT_EQ(zero_to(50), seen["held 1"]);
+}
+
+TEST_F(LoggerQueueTest, AFullQueueRefusesTheLineAndNeverStoresIt) {
+    ASSERT_EQ(1, VTLogger_Init());
+    qf_test::HeldDatabase held("log\\access.db");
+    ASSERT_TRUE(held.holding());
+    const int capacity = 16384;  // as the header documents
+    for (int i = 0; i < capacity; ++i)
+        ASSERT_EQ(1, VTLogger_Submit("INFORM", 0, ("kept " + std::to_string(i)).c_str()));
+    EXPECT_EQ(0, VTLogger_Submit("INFORM", 0, "refused"));
+    held.release();
+
+    std::vector<VTLogEntry> entries = allEntries();
+    EXPECT_EQ((size_t)capacity, entries.size());
+    for (const VTLogEntry& entry : entries) EXPECT_STRNE("refused", entry.text);
+    EXPECT_EQ(1, VTLogger_Submit("INFORM", 0, "room again"));
+    EXPECT_STREQ("room again", allEntries().back().text);
+}
+
+TEST_F(LoggerQueueTest, LinesStillWaitingWhenTheProgramEndsAreStoredBeforeItEnds) {
+    ASSERT_EQ(1, VTLogger_Init());
+    qf_test::HeldDatabase held("log\\access.db");
+    ASSERT_TRUE(held.holding());
+    const std::string marker = root.file("ending");
+    qf_test::ChildRun run(child({"ending", "200", "2", marker}));
+    // The child has returned from main and is ending; its lines cannot have been written.
+    ASSERT_TRUE(qf_test::wait_for_file(marker));
+    EXPECT_EQ(0, held.rows("entries"));
+    held.release();
+    EXPECT_EQ(0, run.wait());
+
+    std::map<std::string, std::vector<int>> seen = sequences(allEntries());
+    EXPECT_EQ(zero_to(200), seen["ending 0"]);
+    EXPECT_EQ(zero_to(200), seen["ending 1"]);
+}
+
+TEST_F(LoggerQueueTest, UnloadingTheModuleWhileLinesWaitNeitherLosesThemNorFaults) {
+    ASSERT_EQ(1, VTLogger_Init());
+    qf_test::HeldDatabase held("log\\access.db");
+    ASSERT_TRUE(held.holding());
+    const std::string marker = root.file("unloading");
+    qf_test::ChildRun run(qf_test::command_line(VTLOGGER_LOADER, {"unloaded", "100", marker}));
+    // The loader is about to unload the module; its lines cannot have been written. The module
+    // stays while its writer runs, and the lines are stored at the latest when the loader ends.
+    ASSERT_TRUE(qf_test::wait_for_file(marker));
+    held.release();
+    EXPECT_EQ(0, run.wait()) << "the loader neither failed nor faulted after the unload";
+    EXPECT_EQ(zero_to(100), sequences(allEntries())["unloaded"]);
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "held_database.h"
 #include "store_root.h"
 
 namespace {
@@ -95,6 +98,82 @@ TEST_F(AlertTest, AlertWithoutAnInstallationIsDroppedWithoutHarm) {
     VTGenerateMsg("Quillfence Warning", "nowhere to go");
     VTAlert alert;
     EXPECT_EQ(-1, VTMessage_ReadAlerts(0, &alert, 1));
+}
+
+// Many processes raising alerts at once, and writers that keep the spool locked: VTGenerateMsg
+// returns at once, and every alert reaches the spool exactly once, in the order raised per thread.
+class AlertQueueTest : public AlertTest {
+protected:
+    static std::string child(std::initializer_list<std::string> args) {
+        return qf_test::command_line(VTMESSAGE_CHILD, args);
+    }
+
+    // The alerts' texts "<source> <i>" as the i of each source in id order.
+    static std::map<std::string, std::vector<int>> sequences(const std::vector<VTAlert>& alerts) {
+        std::map<std::string, std::vector<int>> bySource;
+        for (const VTAlert& alert : alerts) {
+            std::string text = alert.text;
+            size_t last = text.rfind(' ');
+            if (last == std::string::npos) continue;
+            bySource[text.substr(0, last)].push_back(std::stoi(text.substr(last + 1)));
+        }
+        return bySource;
+    }
+
+    static std::vector<int> zero_to(int n) {
+        std::vector<int> all;
+        for (int i = 0; i < n; ++i) all.push_back(i);
+        return all;
+    }
+};
+
+TEST_F(AlertQueueTest, EightProcessesOfFourThreadsSpoolEveryAlertOnceInTheOrderRaised) {
+    const int processes = 8, threads = 4, perThread = 100;
+    {
+        std::vector<std::unique_ptr<qf_test::ChildRun>> children;
+        for (int p = 0; p < processes; ++p)
+            children.push_back(std::make_unique<qf_test::ChildRun>(
+                child({"p" + std::to_string(p), std::to_string(perThread), std::to_string(threads)})));
+        for (int p = 0; p < processes; ++p) EXPECT_EQ(0, children[p]->wait()) << "process " << p;
+    }
+    std::map<std::string, std::vector<int>> seen = sequences(allAlerts());
+    EXPECT_EQ((size_t)(processes * threads), seen.size());
+    for (int p = 0; p < processes; ++p)
+        for (int t = 0; t < threads; ++t)
+            EXPECT_EQ(zero_to(perThread), seen["p" + std::to_string(p) + " " + std::to_string(t)])
+                << "process " << p << " thread " << t;
+}
+
+TEST_F(AlertQueueTest, AlertsRaisedWhileAnotherWriterHoldsTheSpoolFollowItsRelease) {
+    VTAlert none;
+    ASSERT_EQ(0, VTMessage_ReadAlerts(0, &none, 1)) << "the spool exists, empty";
+    qf_test::HeldDatabase held("log\\alerts.db");
+    ASSERT_TRUE(held.holding());
+    for (int i = 0; i < 50; ++i) VTGenerateMsg("Quillfence Warning", ("held " + std::to_string(i)).c_str());
+    EXPECT_EQ(0, held.rows("alerts")) << "nothing can be written while the lock is held";
+
+    held.release();
+    // Not through ReadAlerts, which would store the waiting alerts itself: the writer thread does.
+    ASSERT_TRUE(held.wait_for_rows("alerts", 50));
+    EXPECT_EQ(zero_to(50), sequences(allAlerts())["held"]);
+}
+
+TEST_F(AlertQueueTest, AlertsStillWaitingWhenTheProgramEndsAreSpooledBeforeItEnds) {
+    VTAlert none;
+    ASSERT_EQ(0, VTMessage_ReadAlerts(0, &none, 1));
+    qf_test::HeldDatabase held("log\\alerts.db");
+    ASSERT_TRUE(held.holding());
+    const std::string marker = root.file("ending");
+    qf_test::ChildRun run(child({"ending", "200", "2", marker}));
+    // The child has returned from main and is ending; its alerts cannot have been written.
+    ASSERT_TRUE(qf_test::wait_for_file(marker));
+    EXPECT_EQ(0, held.rows("alerts"));
+    held.release();
+    EXPECT_EQ(0, run.wait());
+
+    std::map<std::string, std::vector<int>> seen = sequences(allAlerts());
+    EXPECT_EQ(zero_to(200), seen["ending 0"]);
+    EXPECT_EQ(zero_to(200), seen["ending 1"]);
 }
 
 }  // namespace
