@@ -21,6 +21,8 @@ enum RequestKind : DWORD {
     kRequestAcceptEx = 64,
 };
 
+enum DeliveryClaim : LONG { kDeliveryOpen = 0, kDeliveryByCall = 1, kDeliveryByPacket = 2 };
+
 // Buffer arrays of up to this many entries are kept inside the record.
 const DWORD kInlineBuffers = 8;
 
@@ -67,6 +69,12 @@ struct InternalOverlappedStruct {
         SOCKET acceptSocket;
     } flags;
     DWORD transmitFlags;
+    // A receive issued on the caller's thread with a completion port: the next provider's packet
+    // comes even when the receive finished within the call, so the call and the packet each hold
+    // the record (holders, 0 when the completion alone frees it) and the first to claim delivery
+    // (delivery, kDeliveryOpen until then) completes the request to the application.
+    LONG holders;
+    LONG delivery;
     InternalOverlappedStruct* queueNext;
     InternalOverlappedStruct* queuePrev;
     WSAOVERLAPPED lowerOverlapped;  // zeroed: its hEvent is null

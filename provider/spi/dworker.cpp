@@ -142,7 +142,11 @@ void Worker::Run(WSATHREADID& self) {
                 record = nullptr;
             }
             LeaveCriticalSection(&m_lock);
-            if (record) Execute(record, Complete, &self);
+            if (record) {
+                INT error = 0;
+                if (Execute(record, Complete, &self, &error) != 0 && error != WSA_IO_PENDING)
+                    Complete(static_cast<DWORD>(error), 0, &record->lowerOverlapped, 0);
+            }
         }
     }
 }
@@ -198,8 +202,7 @@ int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPIN
             context->completionKey = context->ownHandle;
         }
         LeaveCriticalSection(&m_lock);
-        WSATHREADID caller = record->callerThread;
-        Execute(record, nullptr, &caller);
+        IssueOnCaller(record);
     } else {
         EnterCriticalSection(&m_lock);
         record->queueNext = &m_queue;
@@ -212,7 +215,32 @@ int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPIN
     return spi_fail(lpErrno, WSA_IO_PENDING);
 }
 
-void Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine, LPWSATHREADID thread) {
+void Worker::IssueOnCaller(InternalOverlappedStruct* r) {
+    WSATHREADID caller = r->callerThread;
+    LPWSAOVERLAPPED lower = &r->lowerOverlapped;
+    // A receive that the next provider finishes within the call is completed here, without
+    // waiting for the worker thread to take the packet that the next provider posts all the same.
+    const bool atOnce = r->kind == kRequestRecv || r->kind == kRequestRecvFrom;
+    if (atOnce) r->holders = 2;
+    INT error = 0;
+    const int result = Execute(r, nullptr, &caller, &error);
+    if (result != 0 && error != WSA_IO_PENDING) {
+        r->holders = 0;  // a failure at once is not completed later: no packet comes
+        Complete(static_cast<DWORD>(error), 0, lower, 0);
+        return;
+    }
+    if (!atOnce) return;
+    if (result == 0 && qf_atomic_compare_exchange(&r->delivery, kDeliveryOpen, kDeliveryByCall))
+        Deliver(r, WSA_IO_PENDING, 0, 0);
+    Release(r);
+}
+
+void Worker::Release(InternalOverlappedStruct* r) {
+    if (qf_atomic_subtract(&r->holders, 1) == 0) m_pool.FreeRecord(r);
+}
+
+int Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine, LPWSATHREADID thread,
+                    INT* lowerError) {
     const WSPPROC_TABLE& procs = r->provider->Procs();
     LPWSAOVERLAPPED lower = &r->lowerOverlapped;
     DWORD bytes = 0;
@@ -270,7 +298,8 @@ void Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROU
     default:
         VTLSP_ASSERT(FALSE, "FALSE", "dworker");
     }
-    if (result != 0 && error != WSA_IO_PENDING) Complete(static_cast<DWORD>(error), 0, lower, 0);
+    *lowerError = error;
+    return result;
 }
 
 void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOverlapped, DWORD flags) {
@@ -278,6 +307,18 @@ void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOv
     if (!worker) return;
     InternalOverlappedStruct* record = worker->m_pool.FindRecord(lowerOverlapped);
     if (!record) return;
+    if (qf_atomic_load(&record->holders) != 0) {
+        // Issued on the caller's thread: delivered here unless the call has done it already.
+        if (qf_atomic_compare_exchange(&record->delivery, kDeliveryOpen, kDeliveryByPacket))
+            worker->Deliver(record, error, bytes, flags);
+        worker->Release(record);
+        return;
+    }
+    worker->Deliver(record, error, bytes, flags);
+}
+
+void Worker::Deliver(InternalOverlappedStruct* record, DWORD error, DWORD bytes, DWORD flags) {
+    LPWSAOVERLAPPED lowerOverlapped = &record->lowerOverlapped;
     if (error == WSA_IO_PENDING) {
         INT lowerError = 0;
         if (record->provider->Procs().lpWSPGetOverlappedResult(record->lowerSocket, lowerOverlapped, &bytes, FALSE,
@@ -286,7 +327,7 @@ void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOv
         else
             error = lowerError ? static_cast<DWORD>(lowerError) : WSASYSCALLFAILURE;
     }
-    worker->Finish(record, error, bytes, flags);
+    Finish(record, error, bytes, flags);
 }
 
 void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD flags) {
@@ -328,7 +369,8 @@ void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD
     default:
         break;
     }
-    m_pool.FreeRecord(r);
+    // A record that the call and the packet share goes back when both are done with it.
+    if (qf_atomic_load(&r->holders) == 0) m_pool.FreeRecord(r);
 
     INT ignored = 0;
     if (routine) {
