@@ -230,8 +230,14 @@ void Worker::IssueOnCaller(InternalOverlappedStruct* r) {
         return;
     }
     if (!atOnce) return;
-    if (result == 0 && qf_atomic_compare_exchange(&r->delivery, kDeliveryOpen, kDeliveryByCall))
+    // Finished at once, or finished meanwhile (its packet came first): completed here. Otherwise
+    // the packet completes it when it comes.
+    if (result == 0) {
+        qf_atomic_store(&r->delivery, static_cast<LONG>(kDeliveryByCall));
         Deliver(r, WSA_IO_PENDING, 0, 0);
+    } else if (!qf_atomic_compare_exchange(&r->delivery, kDeliveryOpen, kDeliveryByPacket)) {
+        Deliver(r, WSA_IO_PENDING, 0, 0);
+    }
     Release(r);
 }
 
@@ -308,8 +314,10 @@ void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOv
     InternalOverlappedStruct* record = worker->m_pool.FindRecord(lowerOverlapped);
     if (!record) return;
     if (qf_atomic_load(&record->holders) != 0) {
-        // Issued on the caller's thread: delivered here unless the call has done it already.
-        if (qf_atomic_compare_exchange(&record->delivery, kDeliveryOpen, kDeliveryByPacket))
+        // Issued on the caller's thread: a packet that comes while the call is still in the next
+        // provider leaves the delivery to the call.
+        if (!qf_atomic_compare_exchange(&record->delivery, kDeliveryOpen, kDeliveryPacketFirst) &&
+            qf_atomic_load(&record->delivery) == kDeliveryByPacket)
             worker->Deliver(record, error, bytes, flags);
         worker->Release(record);
         return;
