@@ -21,16 +21,6 @@ enum RequestKind : DWORD {
     kRequestAcceptEx = 64,
 };
 
-// Who completes a receive issued on the caller's thread to the application. The call does when
-// the next provider finished it within the call, or when the packet came before the call was back
-// (kDeliveryPacketFirst); the packet does when the call was back with the receive still pending.
-enum DeliveryClaim : LONG {
-    kDeliveryOpen = 0,         // the call is in the next provider and no packet has come
-    kDeliveryPacketFirst = 1,  // the packet came first: the call delivers
-    kDeliveryByCall = 2,
-    kDeliveryByPacket = 3,
-};
-
 // Buffer arrays of up to this many entries are kept inside the record.
 const DWORD kInlineBuffers = 8;
 
@@ -77,12 +67,6 @@ struct InternalOverlappedStruct {
         SOCKET acceptSocket;
     } flags;
     DWORD transmitFlags;
-    // A receive issued on the caller's thread with a completion port: the next provider's packet
-    // comes even when the receive finished within the call, so the call and the packet each hold
-    // the record (holders, 0 when the completion alone frees it) and delivery says which of the
-    // two completes the request to the application.
-    LONG holders;
-    LONG delivery;
     InternalOverlappedStruct* queueNext;
     InternalOverlappedStruct* queuePrev;
     WSAOVERLAPPED lowerOverlapped;  // zeroed: its hEvent is null

@@ -27,11 +27,3 @@ inline DWORD qf_atomic_add_saturating(DWORD* value, DWORD n) {
         if (__atomic_compare_exchange_n(value, &old, sum, true, __ATOMIC_ACQ_REL, __ATOMIC_RELAXED)) return sum;
     }
 }
-
-// Replaces *value by desired when it holds expected; true when it did.
-inline bool qf_atomic_compare_exchange(LONG* value, LONG expected, LONG desired) {
-    return __atomic_compare_exchange_n(value, &expected, desired, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
-}
-
-// Subtracts n from *value in one step; returns the value after the subtraction.
-inline LONG qf_atomic_subtract(LONG* value, LONG n) { return __atomic_sub_fetch(value, n, __ATOMIC_ACQ_REL); }
