@@ -200,9 +200,14 @@ int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPIN
         if (context->completionKey == kNoCompletionKey) {
             CreateIoCompletionPort(reinterpret_cast<HANDLE>(context->lowerSocket), m_port, context->ownHandle, 0);
             context->completionKey = context->ownHandle;
+            // A request done within the call is then completed by the call, on the caller's
+            // thread, instead of by the worker thread once it has taken the packet.
+            context->portSkipsOnSuccess = SetFileCompletionNotificationModes(
+                reinterpret_cast<HANDLE>(context->lowerSocket), FILE_SKIP_COMPLETION_PORT_ON_SUCCESS);
         }
+        const bool skipsOnSuccess = context->portSkipsOnSuccess != FALSE;
         LeaveCriticalSection(&m_lock);
-        IssueOnCaller(record);
+        IssueOnCaller(record, skipsOnSuccess);
     } else {
         EnterCriticalSection(&m_lock);
         record->queueNext = &m_queue;
@@ -215,34 +220,16 @@ int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPIN
     return spi_fail(lpErrno, WSA_IO_PENDING);
 }
 
-void Worker::IssueOnCaller(InternalOverlappedStruct* r) {
+void Worker::IssueOnCaller(InternalOverlappedStruct* r, bool skipsOnSuccess) {
     WSATHREADID caller = r->callerThread;
-    LPWSAOVERLAPPED lower = &r->lowerOverlapped;
-    // A receive that the next provider finishes within the call is completed here, without
-    // waiting for the worker thread to take the packet that the next provider posts all the same.
-    const bool atOnce = r->kind == kRequestRecv || r->kind == kRequestRecvFrom;
-    if (atOnce) r->holders = 2;
     INT error = 0;
     const int result = Execute(r, nullptr, &caller, &error);
-    if (result != 0 && error != WSA_IO_PENDING) {
-        r->holders = 0;  // a failure at once is not completed later: no packet comes
-        Complete(static_cast<DWORD>(error), 0, lower, 0);
-        return;
-    }
-    if (!atOnce) return;
-    // Finished at once, or finished meanwhile (its packet came first): completed here. Otherwise
-    // the packet completes it when it comes.
     if (result == 0) {
-        qf_atomic_store(&r->delivery, static_cast<LONG>(kDeliveryByCall));
-        Deliver(r, WSA_IO_PENDING, 0, 0);
-    } else if (!qf_atomic_compare_exchange(&r->delivery, kDeliveryOpen, kDeliveryByPacket)) {
-        Deliver(r, WSA_IO_PENDING, 0, 0);
+        // Done within the call: where no packet is to come for it, it is completed here.
+        if (skipsOnSuccess) Deliver(r, WSA_IO_PENDING, 0, 0);
+    } else if (error != WSA_IO_PENDING) {
+        Complete(static_cast<DWORD>(error), 0, &r->lowerOverlapped, 0);
     }
-    Release(r);
-}
-
-void Worker::Release(InternalOverlappedStruct* r) {
-    if (qf_atomic_subtract(&r->holders, 1) == 0) m_pool.FreeRecord(r);
 }
 
 int Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine, LPWSATHREADID thread,
@@ -313,15 +300,6 @@ void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOv
     if (!worker) return;
     InternalOverlappedStruct* record = worker->m_pool.FindRecord(lowerOverlapped);
     if (!record) return;
-    if (qf_atomic_load(&record->holders) != 0) {
-        // Issued on the caller's thread: a packet that comes while the call is still in the next
-        // provider leaves the delivery to the call.
-        if (!qf_atomic_compare_exchange(&record->delivery, kDeliveryOpen, kDeliveryPacketFirst) &&
-            qf_atomic_load(&record->delivery) == kDeliveryByPacket)
-            worker->Deliver(record, error, bytes, flags);
-        worker->Release(record);
-        return;
-    }
     worker->Deliver(record, error, bytes, flags);
 }
 
@@ -377,8 +355,7 @@ void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD
     default:
         break;
     }
-    // A record that the call and the packet share goes back when both are done with it.
-    if (qf_atomic_load(&r->holders) == 0) m_pool.FreeRecord(r);
+    m_pool.FreeRecord(r);
 
     INT ignored = 0;
     if (routine) {
