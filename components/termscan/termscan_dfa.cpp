@@ -293,44 +293,46 @@ uint64_t Dfa::count(const unsigned char* data, size_t length) const {
         return total + end_count(last);
     }
 
-    // Four independent runs over four quarters, interleaved so that their table look-ups overlap.
-    // A quarter after the first starts from the state of an empty history; each seam is then
-    // mended by running the true state and that fresh state side by side from the seam until they
-    // meet (usually within a word), correcting the count by what the two saw in between.
-    const size_t quarter = length / 4;
-    const size_t bounds[5] = {0, quarter, 2 * quarter, 3 * quarter, length};
-    uint32_t starts[4];
+    // Independent runs over kParts parts, interleaved so that their table look-ups overlap (each
+    // step waits on the previous one's look-up, so one run alone would leave the processor idle).
+    // A part after the first starts from the state of an empty history; each seam is then mended
+    // by running the true state and that fresh state side by side from the seam until they meet
+    // (usually within a word), correcting the count by what the two saw in between.
+    constexpr int kParts = 8;
+    const size_t part = length / kParts;
+    size_t bounds[kParts + 1];
+    for (int k = 0; k < kParts; ++k) bounds[k] = part * static_cast<size_t>(k);
+    bounds[kParts] = length;
+    uint32_t starts[kParts];
     starts[0] = startAtBoundary_;
-    for (int k = 1; k < 4; ++k) starts[k] = fresh_after(data[bounds[k] - 1]);
-    uint32_t s0 = starts[0], s1 = starts[1], s2 = starts[2], s3 = starts[3];
-    uint64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
-    const unsigned char* p0 = data;
-    const unsigned char* p1 = data + bounds[1];
-    const unsigned char* p2 = data + bounds[2];
-    const unsigned char* p3 = data + bounds[3];
+    for (int k = 1; k < kParts; ++k) starts[k] = fresh_after(data[bounds[k] - 1]);
+    uint32_t s[kParts];
+    uint64_t counts[kParts] = {};
+    for (int k = 0; k < kParts; ++k) s[k] = starts[k];
     const uint32_t* table = table_.data();
     const uint8_t* cls = classes_;
     const uint32_t base = acceptBase_;
-    for (size_t i = 0; i < quarter; ++i) {
-        s0 = table[s0 + cls[p0[i]]];
-        s1 = table[s1 + cls[p1[i]]];
-        s2 = table[s2 + cls[p2[i]]];
-        s3 = table[s3 + cls[p3[i]]];
-        if (__builtin_expect((s0 >= base) | (s1 >= base) | (s2 >= base) | (s3 >= base), 0)) {
-            if (s0 >= base) c0 += accept_count(s0);
-            if (s1 >= base) c1 += accept_count(s1);
-            if (s2 >= base) c2 += accept_count(s2);
-            if (s3 >= base) c3 += accept_count(s3);
+    const unsigned char* end = data + part;
+    for (const unsigned char* p = data; p < end; ++p) {
+        bool any = false;
+#pragma GCC unroll 8
+        for (int k = 0; k < kParts; ++k) {
+            s[k] = table[s[k] + cls[p[k * part]]];
+            any |= s[k] >= base;
+        }
+        if (__builtin_expect(any, 0)) {
+            for (int k = 0; k < kParts; ++k)
+                if (s[k] >= base) counts[k] += accept_count(s[k]);
         }
     }
-    uint32_t tail = s3;
-    c3 += count_run(s3, data + bounds[3] + quarter, length - bounds[3] - quarter, &tail);
-    const uint32_t finals[4] = {s0, s1, s2, tail};
-    const uint64_t counts[4] = {c0, c1, c2, c3};
+    uint32_t finals[kParts];
+    for (int k = 0; k < kParts; ++k) finals[k] = s[k];
+    const size_t tailFrom = bounds[kParts - 1] + part;
+    counts[kParts - 1] += count_run(s[kParts - 1], data + tailFrom, length - tailFrom, &finals[kParts - 1]);
 
     uint64_t total = counts[0];
     uint32_t truth = finals[0];
-    for (int k = 1; k < 4; ++k) {
+    for (int k = 1; k < kParts; ++k) {
         uint32_t a = truth;
         uint32_t b = starts[k];
         uint64_t seenTrue = 0, seenFresh = 0;

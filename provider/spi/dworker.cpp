@@ -142,7 +142,11 @@ void Worker::Run(WSATHREADID& self) {
                 record = nullptr;
             }
             LeaveCriticalSection(&m_lock);
-            if (record) Execute(record, Complete, &self);
+            if (record) {
+                INT error = 0;
+                if (Execute(record, Complete, &self, &error) != 0 && error != WSA_IO_PENDING)
+                    Complete(static_cast<DWORD>(error), 0, &record->lowerOverlapped, 0);
+            }
         }
     }
 }
@@ -196,10 +200,14 @@ int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPIN
         if (context->completionKey == kNoCompletionKey) {
             CreateIoCompletionPort(reinterpret_cast<HANDLE>(context->lowerSocket), m_port, context->ownHandle, 0);
             context->completionKey = context->ownHandle;
+            // A request done within the call is then completed by the call, on the caller's
+            // thread, instead of by the worker thread once it has taken the packet.
+            context->portSkipsOnSuccess = SetFileCompletionNotificationModes(
+                reinterpret_cast<HANDLE>(context->lowerSocket), FILE_SKIP_COMPLETION_PORT_ON_SUCCESS);
         }
+        const bool skipsOnSuccess = context->portSkipsOnSuccess != FALSE;
         LeaveCriticalSection(&m_lock);
-        WSATHREADID caller = record->callerThread;
-        Execute(record, nullptr, &caller);
+        IssueOnCaller(record, skipsOnSuccess);
     } else {
         EnterCriticalSection(&m_lock);
         record->queueNext = &m_queue;
@@ -212,7 +220,20 @@ int Worker::Queue(InternalOverlappedStruct* record, SocketContext* context, LPIN
     return spi_fail(lpErrno, WSA_IO_PENDING);
 }
 
-void Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine, LPWSATHREADID thread) {
+void Worker::IssueOnCaller(InternalOverlappedStruct* r, bool skipsOnSuccess) {
+    WSATHREADID caller = r->callerThread;
+    INT error = 0;
+    const int result = Execute(r, nullptr, &caller, &error);
+    if (result == 0) {
+        // Done within the call: where no packet is to come for it, it is completed here.
+        if (skipsOnSuccess) Deliver(r, WSA_IO_PENDING, 0, 0);
+    } else if (error != WSA_IO_PENDING) {
+        Complete(static_cast<DWORD>(error), 0, &r->lowerOverlapped, 0);
+    }
+}
+
+int Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine, LPWSATHREADID thread,
+                    INT* lowerError) {
     const WSPPROC_TABLE& procs = r->provider->Procs();
     LPWSAOVERLAPPED lower = &r->lowerOverlapped;
     DWORD bytes = 0;
@@ -270,7 +291,8 @@ void Worker::Execute(InternalOverlappedStruct* r, LPWSAOVERLAPPED_COMPLETION_ROU
     default:
         VTLSP_ASSERT(FALSE, "FALSE", "dworker");
     }
-    if (result != 0 && error != WSA_IO_PENDING) Complete(static_cast<DWORD>(error), 0, lower, 0);
+    *lowerError = error;
+    return result;
 }
 
 void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOverlapped, DWORD flags) {
@@ -278,6 +300,11 @@ void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOv
     if (!worker) return;
     InternalOverlappedStruct* record = worker->m_pool.FindRecord(lowerOverlapped);
     if (!record) return;
+    worker->Deliver(record, error, bytes, flags);
+}
+
+void Worker::Deliver(InternalOverlappedStruct* record, DWORD error, DWORD bytes, DWORD flags) {
+    LPWSAOVERLAPPED lowerOverlapped = &record->lowerOverlapped;
     if (error == WSA_IO_PENDING) {
         INT lowerError = 0;
         if (record->provider->Procs().lpWSPGetOverlappedResult(record->lowerSocket, lowerOverlapped, &bytes, FALSE,
@@ -286,7 +313,7 @@ void CALLBACK Worker::Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOv
         else
             error = lowerError ? static_cast<DWORD>(lowerError) : WSASYSCALLFAILURE;
     }
-    worker->Finish(record, error, bytes, flags);
+    Finish(record, error, bytes, flags);
 }
 
 void Worker::Finish(InternalOverlappedStruct* r, DWORD error, DWORD bytes, DWORD flags) {

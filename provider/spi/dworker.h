@@ -35,9 +35,15 @@ private:
     bool Start();
     static DWORD WINAPI ThreadMain(LPVOID parameter);
     void Run(WSATHREADID& self);
-    void Execute(InternalOverlappedStruct* record, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
-                 LPWSATHREADID thread);
+    // Calls the next provider for the request; its result, with its error in *lowerError.
+    int Execute(InternalOverlappedStruct* record, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine, LPWSATHREADID thread,
+                INT* lowerError);
+    // Completion-port mode: executes the request on the calling thread, and completes it there
+    // when the next provider finished it within the call and skipsOnSuccess (no packet comes).
+    void IssueOnCaller(InternalOverlappedStruct* record, bool skipsOnSuccess);
     static void CALLBACK Complete(DWORD error, DWORD bytes, LPWSAOVERLAPPED lowerOverlapped, DWORD flags);
+    // The outcome fetched from the next provider when error is WSA_IO_PENDING, then Finish.
+    void Deliver(InternalOverlappedStruct* record, DWORD error, DWORD bytes, DWORD flags);
     void Finish(InternalOverlappedStruct* record, DWORD error, DWORD bytes, DWORD flags);
 
     std::atomic<LONG> m_stop;

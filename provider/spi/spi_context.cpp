@@ -37,6 +37,7 @@ SocketContext* spi_new_context(LowerProvider* provider, SOCKET lowerSocket, DWOR
     context->catalogEntryId = catalogEntryId;
     context->ownHandle = INVALID_SOCKET;
     context->completionKey = kNoCompletionKey;
+    context->portSkipsOnSuccess = FALSE;
     context->asyncEvents = 0;
     context->asyncWindow = nullptr;
     context->asyncMessage = 0;

@@ -18,6 +18,7 @@ struct SocketContext {
     DWORD catalogEntryId;     // the chain entry the socket was made for
     SOCKET ownHandle;         // the handle the application holds
     ULONG_PTR completionKey;  // kNoCompletionKey until the lower socket is on the worker's port
+    BOOL portSkipsOnSuccess;  // a request the next provider finishes within the call brings no packet
     LONG asyncEvents;         // the latest WSPAsyncSelect
     HWND asyncWindow;
     UINT asyncMessage;

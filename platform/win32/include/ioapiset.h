@@ -24,6 +24,15 @@ BOOL WINAPI GetQueuedCompletionStatus(HANDLE CompletionPort, LPDWORD lpNumberOfB
 BOOL WINAPI PostQueuedCompletionStatus(HANDLE CompletionPort, DWORD dwNumberOfBytesTransferred,
                                        ULONG_PTR dwCompletionKey, LPOVERLAPPED lpOverlapped);
 
+/* FILE_SKIP_COMPLETION_PORT_ON_SUCCESS: an overlapped request on the handle that succeeds within
+ * its call (the call returns success) queues no packet to the handle's port; one that is pending
+ * still does. FILE_SKIP_SET_EVENT_ON_HANDLE is accepted (the stand-in never signals a handle
+ * itself). The modes hold until the handle is closed. Other flags: ERROR_INVALID_PARAMETER; a
+ * handle that is not open: ERROR_INVALID_HANDLE. */
+#define FILE_SKIP_COMPLETION_PORT_ON_SUCCESS 0x1
+#define FILE_SKIP_SET_EVENT_ON_HANDLE 0x2
+BOOL WINAPI SetFileCompletionNotificationModes(HANDLE FileHandle, UCHAR Flags);
+
 /* Overlapped requests on socket handles (implemented by ws2_32; other handles: ERROR_INVALID_HANDLE).
  * GetOverlappedResult: TRUE with the bytes of a completed request, FALSE with its error, or with
  * ERROR_IO_INCOMPLETE while it is pending and bWait is FALSE (bWait TRUE waits for it). CancelIo:

@@ -53,6 +53,11 @@ std::unordered_map<uintptr_t, Association>& associations() {
     static auto* instance = new std::unordered_map<uintptr_t, Association>;
     return *instance;
 }
+// The notification modes of handles that set any (under association_lock()).
+std::unordered_map<uintptr_t, UCHAR>& notification_modes() {
+    static auto* instance = new std::unordered_map<uintptr_t, UCHAR>;
+    return *instance;
+}
 
 // A handle that can join a port: an open kernel object of the stand-in, or an open descriptor (a
 // socket handle is its descriptor).
@@ -95,9 +100,16 @@ bool completion_port_associated(HANDLE fileHandle) {
     return it != associations().end() && !it->second.queue.expired();
 }
 
+bool completion_port_skips_on_success(HANDLE fileHandle) {
+    std::lock_guard<std::mutex> guard(association_lock());
+    auto it = notification_modes().find(reinterpret_cast<uintptr_t>(fileHandle));
+    return it != notification_modes().end() && (it->second & FILE_SKIP_COMPLETION_PORT_ON_SUCCESS);
+}
+
 void completion_port_forget(HANDLE fileHandle) {
     std::lock_guard<std::mutex> guard(association_lock());
     associations().erase(reinterpret_cast<uintptr_t>(fileHandle));
+    notification_modes().erase(reinterpret_cast<uintptr_t>(fileHandle));
 }
 
 }  // namespace qf
@@ -147,6 +159,20 @@ extern "C" HANDLE WINAPI CreateIoCompletionPort(HANDLE FileHandle, HANDLE Existi
         table[key] = qf::Association{port->queue, CompletionKey};
     }
     return ExistingCompletionPort ? ExistingCompletionPort : qf::handle_insert(port);
+}
+
+extern "C" BOOL WINAPI SetFileCompletionNotificationModes(HANDLE FileHandle, UCHAR Flags) {
+    if (Flags & ~(FILE_SKIP_COMPLETION_PORT_ON_SUCCESS | FILE_SKIP_SET_EVENT_ON_HANDLE)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!FileHandle || FileHandle == INVALID_HANDLE_VALUE || !qf::is_open_handle(FileHandle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(qf::association_lock());
+    qf::notification_modes()[reinterpret_cast<uintptr_t>(FileHandle)] = Flags;
+    return TRUE;
 }
 
 extern "C" BOOL WINAPI PostQueuedCompletionStatus(HANDLE CompletionPort, DWORD dwNumberOfBytesTransferred,

@@ -138,9 +138,10 @@ void unwatch_socket(BaseSocket& socket);
 bool offer_descriptor(int listener, int copy, uint32_t targetPid);
 
 // Reports an overlapped operation as done: the completion routine through an APC to the
-// caller's thread, or else the event and the completion port of the handle.
+// caller's thread, or else the event and the completion port of the handle. atOnce: the operation
+// succeeds within its call (the call returns success), for a handle that skips the port then.
 void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
-                      const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags);
+                      const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags, bool atOnce = false);
 
 // Reports a network event to the socket's event or window (and disarms it). Lock held.
 void signal_event(BaseSocket& socket, LONG event, int error);

@@ -125,7 +125,7 @@ int WSPAPI WSPIoctl(SOCKET s, DWORD dwIoControlCode, LPVOID lpvInBuffer, DWORD c
         // Every control completes at once; an overlapped caller hears of it through its completion too.
         lpOverlapped->InternalHigh = 0;
         lpOverlapped->Internal = WSS_OPERATION_IN_PROGRESS;
-        complete_request(s, lpOverlapped, lpCompletionRoutine, lpThreadId, 0, returned, 0);
+        complete_request(s, lpOverlapped, lpCompletionRoutine, lpThreadId, 0, returned, 0, true);
     }
     return 0;
 }

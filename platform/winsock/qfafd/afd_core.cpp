@@ -128,7 +128,7 @@ void close_socket(const std::shared_ptr<BaseSocket>& socket) {
 }
 
 void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE routine,
-                      const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags) {
+                      const WSATHREADID* thread, DWORD error, DWORD bytes, DWORD flags, bool atOnce) {
     if (!overlapped) return;
     overlapped->Offset = error;
     overlapped->OffsetHigh = flags;
@@ -142,7 +142,7 @@ void complete_request(SOCKET handle, LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED
                                                         reinterpret_cast<DWORD_PTR>(apc), &upcallError) != 0)
             delete apc;  // the caller's thread is gone: nobody is left to call back
     } else {
-        qf::ws::complete_overlapped(handle, overlapped, error, bytes);  // event, completion port
+        qf::ws::complete_overlapped(handle, overlapped, error, bytes, atOnce);  // event, completion port
     }
     Provider& p = provider();
     std::lock_guard<std::mutex> guard(p.completionLock);

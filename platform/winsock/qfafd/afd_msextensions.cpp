@@ -108,7 +108,7 @@ BOOL PASCAL DisconnectExBase(SOCKET s, LPOVERLAPPED lpOverlapped, DWORD dwFlags,
     if (lpOverlapped) {
         // Done within the call; an overlapped caller hears of it through its completion too.
         mark_pending(lpOverlapped);
-        complete_request(s, lpOverlapped, nullptr, nullptr, 0, 0, 0);
+        complete_request(s, lpOverlapped, nullptr, nullptr, 0, 0, 0, true);
     }
     return TRUE;
 }

@@ -93,7 +93,8 @@ int receive(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumberO
                 // Done at once: reported now and, as on Windows, through the completion as well.
                 *lpFlags = 0;
                 mark_pending(lpOverlapped);
-                complete_request(s, lpOverlapped, lpCompletionRoutine, lpThreadId, 0, static_cast<DWORD>(received), 0);
+                complete_request(s, lpOverlapped, lpCompletionRoutine, lpThreadId, 0, static_cast<DWORD>(received), 0,
+                                 true);
                 return 0;
             }
         }
@@ -188,7 +189,7 @@ int transmit(SOCKET s, LPWSABUF lpBuffers, DWORD dwBufferCount, LPDWORD lpNumber
                     if (lpNumberOfBytesSent) *lpNumberOfBytesSent = static_cast<DWORD>(op->done);
                     mark_pending(lpOverlapped);
                     complete_request(s, lpOverlapped, lpCompletionRoutine, lpThreadId, 0,
-                                     static_cast<DWORD>(op->done), 0);
+                                     static_cast<DWORD>(op->done), 0, true);
                     return 0;
                 }
             }

@@ -50,6 +50,53 @@ TEST_P(OverlappedResultTest, GetOverlappedResultTellsPendingThenWaitsForTheOutco
     closesocket(server);
 }
 
+// A base socket that skips its port on success: requests done within the call bring no packet,
+// a receive that waits still does. (A layered provider's completions go through
+// WPUCompleteOverlappedRequest, which always queues, as with a non-IFS provider on Windows.)
+TEST_P(OverlappedResultTest, ASocketThatSkipsItsPortOnSuccessHearsThroughItOnlyOfRequestsThatWaited) {
+    if (layered()) GTEST_SKIP() << "the mode is the base provider's";
+    SOCKET client, server;
+    ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));
+    HANDLE handle = reinterpret_cast<HANDLE>(server);
+    HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    ASSERT_EQ(port, CreateIoCompletionPort(handle, port, 5, 0));
+    EXPECT_FALSE(SetFileCompletionNotificationModes(handle, 0x4));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FALSE(SetFileCompletionNotificationModes(INVALID_HANDLE_VALUE, FILE_SKIP_COMPLETION_PORT_ON_SUCCESS));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    ASSERT_TRUE(SetFileCompletionNotificationModes(handle, FILE_SKIP_COMPLETION_PORT_ON_SUCCESS));
+    DWORD bytes = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED done = nullptr;
+
+    ASSERT_EQ(3, send(client, "abc", 3, 0));
+    ASSERT_TRUE(wait_readable(server));
+    char data[8] = {};
+    WSABUF buffer{sizeof(data), data};
+    DWORD got = 0, flags = 0;
+    WSAOVERLAPPED atOnce{};
+    ASSERT_EQ(0, WSARecv(server, &buffer, 1, &got, &flags, &atOnce, nullptr)) << WSAGetLastError();
+    EXPECT_EQ(3u, got);
+    char one[] = "x";
+    WSABUF out{1, one};
+    WSAOVERLAPPED sent{};
+    ASSERT_EQ(0, WSASend(server, &out, 1, &got, 0, &sent, nullptr)) << WSAGetLastError();
+    EXPECT_FALSE(GetQueuedCompletionStatus(port, &bytes, &key, &done, 50));
+    EXPECT_EQ(nullptr, done);
+
+    WSAOVERLAPPED waits{};
+    ASSERT_EQ(SOCKET_ERROR, WSARecv(server, &buffer, 1, &got, &flags, &waits, nullptr));
+    ASSERT_EQ(WSA_IO_PENDING, WSAGetLastError());
+    ASSERT_EQ(2, send(client, "de", 2, 0));
+    ASSERT_TRUE(GetQueuedCompletionStatus(port, &bytes, &key, &done, kDeadlineMs));
+    EXPECT_EQ(&waits, done);
+    EXPECT_EQ(5u, key);
+    EXPECT_EQ(2u, bytes);
+    closesocket(client);
+    closesocket(server);
+    CloseHandle(port);
+}
+
 TEST_P(OverlappedResultTest, CancelIoAbortsTheCallingThreadsRequestsOnTheHandleAlone) {
     SOCKET client, server;
     ASSERT_NO_FATAL_FAILURE(tcp_pair(client, server));

@@ -144,8 +144,11 @@ extern "C" BOOL WSAAPI WSAGetOverlappedResult(SOCKET s, LPWSAOVERLAPPED lpOverla
     Target t;
     if (!resolve(s, t)) return FALSE;
     // The overlapped structure is only read here; a completion may be writing it meanwhile.
-    if (!user_readable(lpOverlapped, sizeof(*lpOverlapped)) || !user_writable(lpcbTransfer, sizeof(DWORD)) ||
-        !user_writable(lpdwFlags, sizeof(DWORD))) {
+    if (!UserMemory()
+             .read(lpOverlapped, sizeof(*lpOverlapped))
+             .write(lpcbTransfer, sizeof(DWORD))
+             .write(lpdwFlags, sizeof(DWORD))
+             .usable()) {
         fail(WSAEFAULT);
         return FALSE;
     }

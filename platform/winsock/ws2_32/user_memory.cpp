@@ -1,8 +1,11 @@
 // Probing a caller's memory (Linux side): the kernel copies one byte of every page of the ranges
 // with process_vm_readv on this process and reports a fault as an error instead of a signal.
+// A range inside the part of the calling thread's stack that is in use (its callers' frames, such
+// as an overlapped structure or a byte count held in a local) is usable without asking.
 #include "user_memory.h"
 
 #include <errno.h>
+#include <pthread.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -46,10 +49,40 @@ private:
     size_t count_ = 0;
 };
 
+// The calling thread's stack as [low, high); both 0 when it cannot be told.
+struct ThreadStack {
+    uintptr_t low = 0;
+    uintptr_t high = 0;
+    ThreadStack() {
+        pthread_attr_t attributes;
+        if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
+        void* base = nullptr;
+        size_t size = 0;
+        if (pthread_attr_getstack(&attributes, &base, &size) == 0 && base) {
+            low = reinterpret_cast<uintptr_t>(base);
+            high = low + size;
+        }
+        pthread_attr_destroy(&attributes);
+    }
+};
+
+// Whether the range lies between this frame and the top of the thread's stack: memory that the
+// thread's callers are using, always mapped and writable. A thread running on a stack of its own
+// making (not the one it was started with) is not recognised and is probed as usual.
+__attribute__((noinline)) bool in_callers_frames(uintptr_t start, size_t length) {
+    static thread_local const ThreadStack stack;
+    const char here = 0;
+    const uintptr_t frame = reinterpret_cast<uintptr_t>(&here);
+    if (frame < stack.low || frame >= stack.high) return false;
+    return start > frame && length <= stack.high - start;
+}
+
 }  // namespace
 
 UserMemory& UserMemory::add(const void* address, size_t length, bool write) {
     if (length == 0) return *this;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(address);
+    if (start != 0 && start + length > start && in_callers_frames(start, length)) return *this;
     if (count_ == kRanges) usable_ = probe_kept() && usable_;
     ranges_[count_++] = Range{address, length, write};
     return *this;

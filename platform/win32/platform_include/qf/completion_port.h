@@ -11,6 +11,10 @@ namespace qf {
 // the port has been closed).
 bool completion_port_complete(HANDLE fileHandle, DWORD bytes, LPOVERLAPPED overlapped, DWORD error);
 
+// Whether a successful operation that completes within its call queues no packet for fileHandle
+// (SetFileCompletionNotificationModes with FILE_SKIP_COMPLETION_PORT_ON_SUCCESS).
+bool completion_port_skips_on_success(HANDLE fileHandle);
+
 // Whether fileHandle is associated with a live port.
 bool completion_port_associated(HANDLE fileHandle);
 
