@@ -11,7 +11,8 @@ one run, on loopback:
   - the peak memory (maximum resident set) of curl and of python3 fetching the 200 KB page,
     filtered minus direct.
 
-Usage: bench/live_bench.py [--build DIR] (default build/release, which scripts/test.sh builds)."""
+Usage: bench/live_bench.py [--build DIR] (default build/release, which scripts/test.sh builds);
+needs /usr/bin/time (Debian package time) for the memory figures."""
 import argparse
 import http.server
 import os
@@ -91,15 +92,15 @@ def start(handler):
 
 
 def run(argv, env=None):
-    """Runs argv; its wall time in seconds and its peak resident set in KB."""
+    """Runs argv; its wall time in seconds."""
     start_time = time.perf_counter()
     process = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
-    _, status, usage = os.wait4(process.pid, 0)
+    _, status = os.waitpid(process.pid, 0)
     elapsed = time.perf_counter() - start_time
     process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
         sys.exit("%s failed (%d): %s" % (" ".join(argv), process.returncode, process.stderr.read().decode()))
-    return elapsed, usage.ru_maxrss
+    return elapsed
 
 
 FIRST_BYTE = r"""
@@ -111,6 +112,16 @@ s.sendall(b"GET /page HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n")
 s.recv(1)
 print(time.perf_counter() - t0)
 """
+
+
+def peak_memory_kb(argv):
+    """The peak resident set of argv in KB, as /usr/bin/time reports it: a child of this script
+    would start with this script's own peak, which Linux keeps across exec."""
+    out = subprocess.run(["/usr/bin/time", "-f", "%M"] + argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                         text=True)
+    if out.returncode != 0:
+        sys.exit("%s failed: %s" % (" ".join(argv), out.stderr))
+    return int(out.stderr.strip().splitlines()[-1])
 
 
 def first_byte(argv_prefix, port):
@@ -136,16 +147,16 @@ def main():
             for label, url in (("200 MB, non-web port (MB/s)", "gopher://127.0.0.1:%d/0big" % raw_port),
                                ("200 MB, web page of clean text (MB/s)", "http://127.0.0.1:%d/big" % web_port)):
                 curl = ["curl", "-sS", "-o", "/dev/null", url]
-                direct = min(run(curl)[0] for _ in range(2))
-                through = min(run(filtered + curl)[0] for _ in range(2))
+                direct = min(run(curl) for _ in range(2))
+                through = min(run(filtered + curl) for _ in range(2))
                 mb = BIG / 1e6
                 print("%-44s %10.0f %10.0f %7.2f" % (label, mb / direct, mb / through, direct / through))
 
             curl = ["curl", "-sS", "-o", "/dev/null", "http://127.0.0.1:%d/page" % web_port]
             direct_runs = [run(curl) for _ in range(200)]
             filtered_runs = [run(filtered + curl) for _ in range(200)]
-            direct = statistics.median(t for t, _ in direct_runs)
-            through = statistics.median(t for t, _ in filtered_runs)
+            direct = statistics.median(direct_runs)
+            through = statistics.median(filtered_runs)
             print("%-44s %10.1f %10.1f %7.2f" % ("200 KB page x 200, median ms per page", direct * 1e3,
                                                   through * 1e3, through / direct))
 
@@ -158,8 +169,8 @@ def main():
                             "import urllib.request, sys; urllib.request.urlopen(sys.argv[1]).read()",
                             "http://127.0.0.1:%d/page" % web_port]
             for label, argv in (("curl", curl), ("python3", python_fetch)):
-                direct = max(run(argv)[1] for _ in range(3))
-                through = max(run(filtered + argv)[1] for _ in range(3))
+                direct = max(peak_memory_kb(argv) for _ in range(3))
+                through = max(peak_memory_kb(filtered + argv) for _ in range(3))
                 print("%-44s %10.1f %10.1f %+7.1f" % ("peak memory of %s, MB (difference)" % label, direct / 1024,
                                                        through / 1024, (through - direct) / 1024))
         finally:

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
-  curl wget python3)  # the live tests' clients
+  curl wget python3  # the live tests' clients
+  time)  # the live benchmark's memory figures
 
 missing=()
 for p in "${packages[@]}"; do

@@ -16,7 +16,8 @@ cmake --build build/asan -j"$jobs"
 
 # The code that runs on many threads at once: the stand-in, the record tables, the list matcher,
 # the filter and the provider.
-tsan_tests=(win32_tests winsock_tests sockrec_tests addrrec_tests termscan_tests filter_tests spi_tests)
+tsan_tests=(win32_tests winsock_tests sockrec_tests addrrec_tests termscan_tests filter_tests spi_tests qfcommon_tests
+  vtlogger_tests vtmessage_tests)
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQF_TSAN=ON -DQF_BENCHMARKS=OFF
 cmake --build build/tsan -j"$jobs" --target "${tsan_tests[@]}"
 labels=$(IFS='|'; echo "^(${tsan_tests[*]})\$")
