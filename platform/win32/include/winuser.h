@@ -134,6 +134,122 @@ typedef struct tagCREATESTRUCTA {
 #define BLACK_BRUSH 4
 typedef HANDLE HGDIOBJ;
 
+/* Dialog windows, controls and message boxes. The constants and records below are the ones the
+ * dialog framework stand-in (platform/dialogs) and the dialogs written on it use; the windows
+ * themselves are made by that framework, not by the functions of this header. */
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_PAINT 0x000F
+#define WM_QUERYDRAGICON 0x0037
+#define WM_HELP 0x0053
+#define WM_CONTEXTMENU 0x007B
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_SYSCOMMAND 0x0112
+#define WM_HSCROLL 0x0114
+#define WM_VSCROLL 0x0115
+
+/* Dialog box command identifiers (MessageBox results). */
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+#define IDC_STATIC (-1)
+
+/* MessageBox types: buttons, icon, default button. */
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONMASK 0x000000F0L
+#define MB_DEFMASK 0x00000F00L
+
+/* Control notifications (the high word of WM_COMMAND's wParam). */
+#define BN_CLICKED 0
+#define BN_DOUBLECLICKED 5
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define LBN_SELCHANGE 1
+#define LBN_DBLCLK 2
+#define CBN_SELCHANGE 1
+#define CBN_DBLCLK 2
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+#define LB_ERR (-1)
+#define CB_ERR (-1)
+
+/* Scroll codes (the low word of WM_HSCROLL's and WM_VSCROLL's wParam). */
+#define SB_LINEUP 0
+#define SB_LINELEFT 0
+#define SB_LINEDOWN 1
+#define SB_LINERIGHT 1
+#define SB_PAGEUP 2
+#define SB_PAGELEFT 2
+#define SB_PAGEDOWN 3
+#define SB_PAGERIGHT 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_BOTTOM 7
+#define SB_ENDSCROLL 8
+#define TB_THUMBPOSITION 4
+#define TB_ENDTRACK 8
+
+/* System menu. */
+#define SC_CLOSE 0xF060
+#define MF_STRING 0x00000000L
+#define MF_SEPARATOR 0x00000800L
+
+/* ShowWindow, SetIcon. */
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define ICON_SMALL 0
+#define ICON_BIG 1
+
+/* Help: WinHelp commands and the record of WM_HELP. */
+#define HELP_CONTEXT 0x0001L
+#define HELP_QUIT 0x0002L
+#define HELP_INDEX 0x0003L
+#define HELP_CONTENTS 0x0003L
+#define HELP_FINDER 0x000BL
+#define HELP_CONTEXTMENU 0x000AL
+#define HELP_WM_HELP 0x000CL
+#define HELPINFO_WINDOW 0x0001
+#define HELPINFO_MENUITEM 0x0002
+
+typedef struct tagHELPINFO {
+    UINT cbSize;
+    int iContextType;
+    int iCtrlId;
+    HANDLE hItemHandle;
+    DWORD_PTR dwContextId;
+    POINT MousePos;
+} HELPINFO, *LPHELPINFO;
+
+/* Standard cursors. */
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+
 /* Window classes: a class is named (without regard to case) within the module that registers it;
  * a second registration gives ERROR_CLASS_ALREADY_EXISTS. As on Windows, a module's classes stay
  * registered when it is unloaded, and are its classes again when it is loaded again (while it is
