@@ -168,6 +168,8 @@ protected:
     virtual void OnCancel();      // EndDialog(IDCANCEL)
     virtual void OnClose();       // the close box: OnCancel
     virtual void OnDestroy();
+    // The system menu's default: the close item closes (OnClose).
+    void OnSysCommand(UINT id, LPARAM lParam);
 
     static const DlgMessageMap* GetThisMessageMap();
     virtual const DlgMessageMap* GetMessageMap() const;

@@ -14,6 +14,7 @@ const DlgMessageMap* CDialog::GetThisMessageMap() {
         ON_BN_CLICKED(IDCANCEL, OnCancel)
         ON_WM_CLOSE()
         ON_WM_DESTROY()
+        ON_WM_SYSCOMMAND()
         {0, 0, 0, DlgSignature::End, nullptr, nullptr, nullptr, nullptr, nullptr}};
     static const DlgMessageMap map = {nullptr, entries};
     return &map;
@@ -86,6 +87,10 @@ void CDialog::OnOK() { EndDialog(IDOK); }
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 void CDialog::OnClose() { OnCancel(); }
 void CDialog::OnDestroy() {}
+
+void CDialog::OnSysCommand(UINT id, LPARAM) {
+    if ((id & 0xFFF0) == SC_CLOSE) DlgDispatch::Send(*this, WM_CLOSE, 0, 0);
+}
 
 HWND CDialog::GetSafeHwnd() const { return window_ ? window_->handle() : nullptr; }
 

@@ -42,11 +42,6 @@ bool DlgDispatch::Send(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lPar
             return true;
         }
     }
-    // What the platform's dialog procedure does with messages nobody handles.
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
-        Send(dialog, WM_CLOSE, 0, 0);
-        return true;
-    }
     return false;
 }
 
