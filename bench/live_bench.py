@@ -138,7 +138,11 @@ def main():
     bin_dir = os.path.abspath(os.path.join(args.build, "bin"))
     with tempfile.TemporaryDirectory(prefix="qf-live-bench-") as root:
         subprocess.run([bin_dir + "/quillfence-machine", "init", "--root", root], check=True, stdout=subprocess.DEVNULL)
-        subprocess.run([bin_dir + "/quillfence", "enable", "--root", root], check=True, stdout=subprocess.DEVNULL)
+        password = "bench-pw\n"
+        subprocess.run([bin_dir + "/quillfence", "passwd", "--password-stdin", "--root", root], check=True,
+                       input=password * 2, text=True, stdout=subprocess.DEVNULL)
+        subprocess.run([bin_dir + "/quillfence", "enable", "--password-stdin", "--root", root], check=True,
+                       input=password, text=True, stdout=subprocess.DEVNULL)
         filtered = [bin_dir + "/quillfence-run", "--root", root, "--"]
         raw, raw_port = start(RawHandler)
         web, web_port = start(WebHandler)

@@ -17,8 +17,22 @@ bin=$PWD/build/release/bin
 root=${QUILLFENCE_ROOT:-$PWD/build/machine-root}
 "$bin/quillfence-machine" init --root "$root" >/dev/null
 "$bin/quillfence-machine" demo-policy --root "$root" >/dev/null
+# Switching filtering on needs the Control Center password: on a root that has none yet, the
+# demonstration's ($QF_DEMO_PASSWORD, else "demo") is set first.
+password=${QF_DEMO_PASSWORD:-demo}
+switch_on() { printf '%s\n' "$password" | "$bin/quillfence" enable --password-stdin --root "$root" 2>&1 >/dev/null; }
 if ! "$bin/quillfence" status --root "$root" | grep -qx 'filtering: on'; then
-  "$bin/quillfence" enable --root "$root" >/dev/null
+  if ! said=$(switch_on); then
+    case "$said" in
+      *"no Control Center password is set yet"*)
+        printf '%s\n%s\n' "$password" "$password" | "$bin/quillfence" passwd --password-stdin --root "$root" >/dev/null
+        said=$(switch_on) || { echo "$said" >&2; exit 1; } ;;
+      *)
+        echo "$said" >&2
+        echo "run.sh: give this root's Control Center password in QF_DEMO_PASSWORD" >&2
+        exit 1 ;;
+    esac
+  fi
 fi
 
 if [ $# -gt 0 ]; then

@@ -5,6 +5,7 @@
 #include <chain_guid.h>
 #include <machine.h>
 #include "filtering_state.h"
+#include <password_store.h>
 #include <temp_machine_root.h>
 
 #include <vtlogger.h>
@@ -40,8 +41,9 @@ std::string read_file(const std::string& path) {
     return text.str();
 }
 
-// Runs quillfence with arguments (shell words) and collects its exit code and both outputs.
-CliRun run_cli(const std::string& arguments, const std::string& environment = "") {
+// Runs quillfence with arguments (shell words) and input on its standard input, and collects its
+// exit code and both outputs.
+CliRun run_cli(const std::string& arguments, const std::string& environment = "", const std::string& input = "") {
     namespace fs = std::filesystem;
     static int runs = 0;
     const fs::path dir = fs::temp_directory_path() / ("qf-cli-run-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -50,8 +52,10 @@ CliRun run_cli(const std::string& arguments, const std::string& environment = ""
     const std::string out = (dir / "out").string();
     const std::string err = (dir / "err").string();
     const std::string code = (dir / "code").string();
+    const std::string in = (dir / "in").string();
+    std::ofstream(in, std::ios::binary) << input;
     const std::string command = environment + " '" + std::string(QUILLFENCE_CLI) + "' " + arguments + " >'" + out +
-                                "' 2>'" + err + "' </dev/null; echo $? >'" + code + "'";
+                                "' 2>'" + err + "' <'" + in + "'; echo $? >'" + code + "'";
     CliRun run;
     if (std::system(command.c_str()) == 0) {
         run.exitCode = std::atoi(read_file(code).c_str());
@@ -71,13 +75,21 @@ std::vector<std::string> log_lines() {
     return lines;
 }
 
+const char kPassword[] = "parent-pw";
+
+// A machine root with the Control Center password kPassword set.
 class QuillfenceCli : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
+        ASSERT_EQ(PWS_WRITTEN, StorePassword(kPassword));
     }
     std::string root_option() const { return "--root '" + root_.path() + "'"; }
+    // enable or disable with the password given on standard input.
+    CliRun switch_cli(const std::string& command) const {
+        return run_cli(command + " --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
+    }
 
     qf_test::TempMachineRoot root_;
 };
@@ -96,7 +108,7 @@ TEST_F(QuillfenceCli, StatusOfAFreshMachineSaysOffAndListsTheBaseEntries) {
 }
 
 TEST_F(QuillfenceCli, EnableSwitchesOnAndStatusShowsTheChainsInFront) {
-    CliRun enable = run_cli("enable " + root_option());
+    CliRun enable = switch_cli("enable");
     EXPECT_EQ(0, enable.exitCode) << enable.err;
     EXPECT_THAT(enable.out, StartsWith("Scanning Installed Providers\n"));
     EXPECT_THAT(enable.out, EndsWith("Press any key to continue...\nfiltering: on\n"));
@@ -117,23 +129,23 @@ TEST_F(QuillfenceCli, EnableSwitchesOnAndStatusShowsTheChainsInFront) {
 }
 
 TEST_F(QuillfenceCli, EnableAndDisableDoNothingWhenFilteringIsAlreadyInThatState) {
-    CliRun disable = run_cli("disable " + root_option());
+    CliRun disable = switch_cli("disable");
     EXPECT_EQ(0, disable.exitCode);
     EXPECT_EQ("filtering is already off\n", disable.out);
     EXPECT_EQ(kFreshStatus, run_cli("status " + root_option()).out);
 
-    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    ASSERT_EQ(0, switch_cli("enable").exitCode);
     const std::string enabled = run_cli("status " + root_option()).out;
-    CliRun again = run_cli("enable " + root_option());
+    CliRun again = switch_cli("enable");
     EXPECT_EQ(0, again.exitCode);
     EXPECT_EQ("filtering is already on\n", again.out);
     EXPECT_EQ(enabled, run_cli("status " + root_option()).out) << "no second set of chains";
 }
 
 TEST_F(QuillfenceCli, DisableRestoresTheCatalogAndEachSwitchIsLoggedAndShownInTheTray) {
-    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    ASSERT_EQ(0, switch_cli("enable").exitCode);
     EXPECT_EQ(1, VTTray_FilterState());
-    CliRun disable = run_cli("disable " + root_option());
+    CliRun disable = switch_cli("disable");
     EXPECT_EQ(0, disable.exitCode) << disable.err;
     EXPECT_THAT(disable.out, StartsWith("Removing Installed Layered Providers\n"));
     EXPECT_THAT(disable.out, EndsWith("filtering: off\n"));
@@ -168,7 +180,7 @@ TEST_F(QuillfenceCli, TheRootOptionWinsOverTheEnvironmentWhichWinsOverTheDefault
     std::string error;
     ASSERT_TRUE(qf::machine_init(other.path(), error)) << error;
 
-    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    ASSERT_EQ(0, switch_cli("enable").exitCode);
     EXPECT_THAT(run_cli("status").out, StartsWith("filtering: off\n")) << "the environment's root is untouched";
     EXPECT_THAT(run_cli("status --root='" + root_.path() + "'").out, StartsWith("filtering: on\n"));
 
@@ -201,11 +213,12 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
         {"disable --root", "quillfence: --root needs a directory\n"},
         {"status --root=", "quillfence: --root needs a directory\n"},
         {"status --root /a --root /b", "quillfence: --root is given twice\n"},
+        {"status --password-stdin", "quillfence: --password-stdin is for passwd, enable and disable\n"},
     };
     for (const Case& c : cases) {
         CliRun run = run_cli(c.arguments);
         EXPECT_EQ(2, run.exitCode) << c.arguments;
-        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|enable|disable|log [--root DIR]\n", run.err)
+        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n", run.err)
             << c.arguments;
         EXPECT_EQ("", run.out) << c.arguments;
     }
@@ -215,7 +228,7 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
 TEST_F(QuillfenceCli, HelpGoesToStandardOutputWithExitZero) {
     CliRun run = run_cli("--help");
     EXPECT_EQ(0, run.exitCode);
-    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|enable|disable|log [--root DIR]\n"));
+    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n"));
 }
 
 TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
@@ -228,7 +241,7 @@ TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
     INT error = 0;
     ASSERT_EQ(0, WSCInstallProvider(&id, path, &stale, 1, &error));
 
-    CliRun run = run_cli("enable " + root_option());
+    CliRun run = switch_cli("enable");
     EXPECT_EQ(1, run.exitCode);
     EXPECT_THAT(run.out, HasSubstr("The layered provider cannot be installed (error 11003).\n"));
     EXPECT_EQ("quillfence: filtering could not be switched on: it stays off (see the lines above)\n", run.err);
@@ -236,14 +249,14 @@ TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
 }
 
 TEST_F(QuillfenceCli, ADisableThatFailsSaysSoAndExitsWithOne) {
-    ASSERT_EQ(0, run_cli("enable " + root_option()).exitCode);
+    ASSERT_EQ(0, switch_cli("enable").exitCode);
     HKEY key;
     const std::string held = std::string(kProviderKey) + "\\00000000-e0af-11d4-9508-0000e8708fed\\held";
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, held.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
     RegCloseKey(key);
 
-    CliRun run = run_cli("disable " + root_option());
+    CliRun run = switch_cli("disable");
     EXPECT_EQ(1, run.exitCode);
     EXPECT_THAT(run.out, HasSubstr("removal stops here.\n"));
     EXPECT_EQ("quillfence: filtering could not be switched off: it stays on (see the lines above)\n", run.err);
@@ -264,10 +277,93 @@ TEST_F(QuillfenceCli, ADamagedCatalogIsReportedAndNeitherStatusNorEnableClaimsAn
     EXPECT_EQ("", status.out);
     EXPECT_EQ("quillfence: the Winsock catalog cannot be read (error 11003)\n", status.err);
 
-    CliRun enable = run_cli("enable " + root_option());
+    CliRun enable = switch_cli("enable");
     EXPECT_EQ(1, enable.exitCode);
     EXPECT_THAT(enable.out, HasSubstr("The layered provider cannot be installed (error 11003).\n"));
     EXPECT_FALSE(IsFilteringOn());
+}
+
+// The 16 bytes of the password file, read through the Windows file calls.
+std::string password_file() {
+    HANDLE file = CreateFileA("C:\\Program Files\\Quillfence\\bin\\vterr32.dll", GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    char buffer[64];
+    DWORD got = 0;
+    ReadFile(file, buffer, sizeof(buffer), &got, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, got);
+}
+
+TEST_F(QuillfenceCli, PasswdSetsTheFirstPasswordAsTheControlCenterWritesIt) {
+    ASSERT_EQ(PWS_WRITTEN, StorePassword("first-pw"));
+    const std::string controlCenterFile = password_file();
+    ASSERT_TRUE(DeleteFileA("C:\\Program Files\\Quillfence\\bin\\vterr32.dll"));
+
+    CliRun run = run_cli("passwd --password-stdin " + root_option(), "", "first-pw\nfirst-pw\n");
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ("the Control Center password is set\n", run.out);
+    EXPECT_EQ(controlCenterFile, password_file());
+    EXPECT_EQ(PWS_MATCH, VerifyPassword("first-pw"));
+}
+
+TEST_F(QuillfenceCli, PasswdJudgesEachAnswerAsThePasswordDialogsDo) {
+    struct Case {
+        bool first;  // no password set yet
+        const char* input;
+        const char* err;
+    };
+    const Case cases[] = {
+        {true, "one\ntwo\n", "quillfence: First Password not the same as second.\n"},
+        {true, "\n\n", "quillfence: Password cannot be empty.\n"},
+        {true, "one\n", "quillfence: standard input ended before the password\n"},
+        {true, "abcdefghijklmnopqrstuvwxyz123\n", "quillfence: Password cannot be longer than 28 characters.\n"},
+        {false, "wrong\nnew-pw\nnew-pw\n", "quillfence: Current Password is Incorrect.\n"},
+        {false, "parent-pw\nparent-pw\nparent-pw\n", "quillfence: New password is same as the old password.\n"},
+        {false, "parent-pw\nnew-pw\nnew-px\n", "quillfence: please re-confirm new password\n"},
+        {false, "\n\n\n",
+         "quillfence: Current password is required; New password is required; New confirmed password is required\n"},
+    };
+    for (const Case& c : cases) {
+        if (c.first) DeleteFileA("C:\\Program Files\\Quillfence\\bin\\vterr32.dll");
+        else ASSERT_EQ(PWS_WRITTEN, StorePassword(kPassword));
+        CliRun run = run_cli("passwd --password-stdin " + root_option(), "", c.input);
+        EXPECT_EQ(1, run.exitCode) << c.input;
+        EXPECT_EQ(c.err, run.err) << c.input;
+        if (c.first) EXPECT_FALSE(PasswordFileOpens()) << c.input;
+        else EXPECT_EQ(PWS_MATCH, VerifyPassword(kPassword)) << c.input;
+    }
+
+    CliRun change = run_cli("passwd --password-stdin " + root_option(), "", "parent-pw\nnew-pw\nnew-pw\n");
+    EXPECT_EQ(0, change.exitCode) << change.err;
+    EXPECT_EQ("the Control Center password is changed\n", change.out);
+    EXPECT_EQ(PWS_MATCH, VerifyPassword("new-pw"));
+}
+
+TEST_F(QuillfenceCli, EnableAndDisableNeedThePassword) {
+    CliRun wrong = run_cli("enable --password-stdin " + root_option(), "", "wrong\n");
+    EXPECT_EQ(1, wrong.exitCode);
+    EXPECT_EQ("quillfence: Password Incorrect\n", wrong.err);
+    EXPECT_EQ("", wrong.out);
+
+    CliRun noTerminal = run_cli("enable " + root_option());
+    EXPECT_EQ(1, noTerminal.exitCode);
+    EXPECT_EQ("quillfence: standard input is not a terminal: give the password on it with --password-stdin\n",
+              noTerminal.err);
+    EXPECT_FALSE(IsFilteringOn());
+
+    ASSERT_EQ(0, switch_cli("enable").exitCode);
+    CliRun disable = run_cli("disable --password-stdin " + root_option(), "", "parent-px\n");
+    EXPECT_EQ(1, disable.exitCode);
+    EXPECT_TRUE(IsFilteringOn());
+
+    ASSERT_TRUE(DeleteFileA("C:\\Program Files\\Quillfence\\bin\\vterr32.dll"));
+    CliRun unset = switch_cli("disable");
+    EXPECT_EQ(1, unset.exitCode);
+    EXPECT_EQ("quillfence: no Control Center password is set yet: set one with quillfence passwd\n", unset.err);
+    EXPECT_TRUE(IsFilteringOn());
+    EXPECT_EQ((std::vector<std::string>{"INFORM Quillfence has been enabled. Communications will be filtered."}),
+              log_lines());
 }
 
 TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {

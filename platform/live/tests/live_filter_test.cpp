@@ -115,14 +115,21 @@ protected:
         ASSERT_TRUE(add_list_entry(kBadSite, 2));
         ASSERT_TRUE(add_list_entry(kBadAddress, 2));
         ASSERT_TRUE(set_rsac_limits(2, 2, 2, 2));
+        RunResult passwd = run_program({"/bin/sh", "-c", "printf '%s\\n%s\\n' \"$2\" \"$2\" | \"$0\" passwd --password-stdin --root \"$1\"",
+                                        QUILLFENCE_CLI, root_.path(), kPassword});
+        ASSERT_EQ(passwd.exitCode, 0) << passwd.out << passwd.err;
         switchFiltering("enable", "filtering: on\n");
     }
 
+    // quillfence enable or disable, with the Control Center password on its standard input.
     void switchFiltering(const char* command, const char* said) {
-        RunResult result = run_program({QUILLFENCE_CLI, command, "--root", root_.path()});
+        RunResult result = run_program({"/bin/sh", "-c", "printf '%s\\n' \"$3\" | \"$0\" \"$1\" --password-stdin --root \"$2\"",
+                                        QUILLFENCE_CLI, command, root_.path(), kPassword});
         ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
         ASSERT_NE(result.out.find(said), std::string::npos) << result.out;
     }
+
+    static constexpr const char* kPassword = "live-test-pw";
 
     // argv run through quillfence-run on the test's root (HOME there too, so that no client
     // writes into a real home).
