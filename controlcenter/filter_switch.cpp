@@ -7,16 +7,20 @@
 #include <vtlogger.h>
 #include <vttray.h>
 
+void LogFilteringSwitched(bool on) {
+    if (on)
+        VTLogger_Submit("INFORM", 0, "Quillfence has been enabled. Communications will be filtered.");
+    else
+        VTLogger_Submit("WARNING", 0, "Quillfence has been disabled. All communications allowed without filtering and blocking.");
+}
+
 bool SwitchFiltering() {
     ProviderInstaller installer;
     installer.Toggle();
     // The outcome is read from the key alone: the installer reports no result.
     const bool on = IsFilteringOn();
     VTLogger_Init();
-    if (on)
-        VTLogger_Submit("INFORM", 0, "Quillfence has been enabled. Communications will be filtered.");
-    else
-        VTLogger_Submit("WARNING", 0, "Quillfence has been disabled. All communications allowed without filtering and blocking.");
+    LogFilteringSwitched(on);
     VTTrayLoad();
     return on;
 }

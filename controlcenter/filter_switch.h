@@ -6,3 +6,7 @@
 // log line for it ("INFORM" when on, "WARNING" when off) and lets the tray show it. Returns
 // whether filtering is on afterwards.
 bool SwitchFiltering();
+
+// The access log line that follows a switch: "INFORM" when filtering is now on, "WARNING" when
+// it is off (the log is initialised already).
+void LogFilteringSwitched(bool on);
