@@ -7,7 +7,8 @@ namespace {
 bool matches(const DlgMessageEntry& entry, UINT message, WPARAM wParam) {
     if (entry.message != message) return false;
     if (message != WM_COMMAND) return true;
-    return entry.code == HIWORD(wParam) && entry.id == static_cast<int>(static_cast<short>(LOWORD(wParam)));
+    // Identifiers travel as 16-bit words: IDC_STATIC (-1) arrives as 0xFFFF.
+    return entry.code == HIWORD(wParam) && static_cast<WORD>(entry.id) == LOWORD(wParam);
 }
 
 }  // namespace
