@@ -3,9 +3,13 @@
 #include "configurator_test_support.h"
 
 #include "configurator_app.h"
+#include "configurator_dlg.h"
+#include "configurator_proxy.h"
 #include "filtering_state.h"
 
 #include <dlg_app.h>
+#include <dlg_backend.h>
+#include <headless_backend.h>
 #include <vttray.h>
 
 #include <gmock/gmock.h>
@@ -200,6 +204,46 @@ TEST_F(Program, WithoutHeadlessItSaysTheWindowedCenterIsNotBuilt) {
                                 "' 2>/dev/null; echo $? >'" + root_.file("plain.code") + "'";
     ASSERT_EQ(0, system(command.c_str()));
     EXPECT_EQ("2\n", read_all(root_.file("plain.code")));
+}
+
+}  // namespace
+}  // namespace configurator_test
+
+namespace configurator_test {
+namespace {
+
+// An automation client: it attaches to the main window as soon as that opens, the user's Done
+// then only hides the window, and the client's release closes it.
+class AutomationClient : public HeadlessBackend {
+public:
+    using HeadlessBackend::HeadlessBackend;
+    void RunModal(CDialog& dialog) override {
+        if (dialog.TemplateId() != 102) return HeadlessBackend::RunModal(dialog);
+        auto* proxy = new CConfiguratorDlgAutoProxy;
+        attached = static_cast<CConfiguratorDlg&>(dialog).m_pAutoProxy == proxy;
+        DlgUserClick(dialog, IDOK);
+        hiddenAndOpen = !dialog.IsWindowVisible() && !DlgWindowOf(dialog)->ended;
+        proxy->Release();
+    }
+    bool attached = false;
+    bool hiddenAndOpen = false;
+};
+
+TEST_F(StartUp, WithAnAutomationClientDoneHidesTheWindowUntilTheClientLetsGo) {
+    set_password("secret");
+    DlgClearRecords();
+    AutomationClient client(HeadlessScriptText("type 1006 secret\nenter\n"));
+    DlgSetBackend(&client);
+    {
+        CConfiguratorApp app;
+        app.Run({"/Automation"});
+    }
+    DlgSetBackend(nullptr);
+    EXPECT_TRUE(client.attached);
+    EXPECT_TRUE(client.hiddenAndOpen);
+    std::vector<std::string> shown;
+    for (const DlgRecord& record : DlgRecords()) shown.push_back(DlgRecordLine(record));
+    EXPECT_THAT(shown, testing::IsSupersetOf({std::string("hide 102"), std::string("end 102 IDOK")}));
 }
 
 }  // namespace
