@@ -79,7 +79,7 @@ const char kPassword[] = "parent-pw";
 
 // A machine root with the Control Center password kPassword set.
 class QuillfenceCli : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
@@ -213,12 +213,16 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
         {"disable --root", "quillfence: --root needs a directory\n"},
         {"status --root=", "quillfence: --root needs a directory\n"},
         {"status --root /a --root /b", "quillfence: --root is given twice\n"},
-        {"status --password-stdin", "quillfence: --password-stdin is for passwd, enable and disable\n"},
+        {"status --password-stdin", "quillfence: --password-stdin is for passwd, enable, disable, add and remove\n"},
+        {"list", "quillfence: list needs LIST\n"},
+        {"add disallow", "quillfence: add needs LIST and TEXT\n"},
+        {"remove words badword", "quillfence: unknown list 'words' (disallow, allow or search)\n"},
+        {"add disallow one two", "quillfence: unexpected argument 'two'\n"},
     };
     for (const Case& c : cases) {
         CliRun run = run_cli(c.arguments);
         EXPECT_EQ(2, run.exitCode) << c.arguments;
-        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n", run.err)
+        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|passwd|enable|disable|log|list|add|remove [ARGS] [--root DIR] [--password-stdin]\n", run.err)
             << c.arguments;
         EXPECT_EQ("", run.out) << c.arguments;
     }
@@ -228,7 +232,7 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
 TEST_F(QuillfenceCli, HelpGoesToStandardOutputWithExitZero) {
     CliRun run = run_cli("--help");
     EXPECT_EQ(0, run.exitCode);
-    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n"));
+    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|passwd|enable|disable|log|list|add|remove [ARGS] [--root DIR] [--password-stdin]\n"));
 }
 
 TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
@@ -322,7 +326,7 @@ TEST_F(QuillfenceCli, PasswdJudgesEachAnswerAsThePasswordDialogsDo) {
         {false, "parent-pw\nparent-pw\nparent-pw\n", "quillfence: New password is same as the old password.\n"},
         {false, "parent-pw\nnew-pw\nnew-px\n", "quillfence: please re-confirm new password\n"},
         {false, "\n\n\n",
-         "quillfence: Current password is required; New password is required; New confirmed password is required\n"},
+         "quillfence: Current password is required\nNew password is required\nNew confirmed password is required\n"},
     };
     for (const Case& c : cases) {
         if (c.first) DeleteFileA("C:\\Program Files\\Quillfence\\bin\\vterr32.dll");
@@ -364,6 +368,53 @@ TEST_F(QuillfenceCli, EnableAndDisableNeedThePassword) {
     EXPECT_TRUE(IsFilteringOn());
     EXPECT_EQ((std::vector<std::string>{"INFORM Quillfence has been enabled. Communications will be filtered."}),
               log_lines());
+}
+
+// add or remove (the first word of arguments) with the password on standard input, the options
+// before the command's own arguments.
+CliRun change_list(const QuillfenceCli& root, const std::string& arguments) {
+    const size_t space = arguments.find(' ');
+    return run_cli(arguments.substr(0, space) + " --password-stdin " + root.root_option() + arguments.substr(space), "",
+                   std::string(kPassword) + "\n");
+}
+
+TEST_F(QuillfenceCli, ListsAreChangedWithTheInsertDialogsRulesAndMessages) {
+    struct Case {
+        const char* arguments;
+        int exitCode;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"add disallow BadSite.com", 0, "added to the disallow list as a site: BadSite.com\n", ""},
+        {"add disallow 'bad phrase'", 0, "added to the disallow list as a phrase: bad phrase\n", ""},
+        {"add disallow '*abcd'", 0, "added to the disallow list as a wildcard word: *abcd\n", ""},
+        {"add allow school.org", 0, "added to the allow list as a site allowed unchanged: school.org\n", ""},
+        {"add search page/sub", 0, "added to the search list as a search engine site, cleaned: page/sub\n", ""},
+        {"add disallow -- --dashes", 0, "added to the disallow list as a word: --dashes\n", ""},
+        {"add search badsite.COM", 1, "", "quillfence: badsite.COM has already been inserted. \n"},
+        {"add disallow 'ab*'", 1, "", "quillfence: Word to short for use with wildcards.\nquillfence: Format Incorrect \n"},
+        {"add allow 'a b'", 1, "", "quillfence: Format Incorrect \n"},
+        {"add disallow ''", 1, "", "quillfence: an entry needs a text\n"},
+        {"add disallow abcdefghijabcdefghijabcdefghijabcdefghijabcdefg", 1, "",
+         "quillfence: an entry has at most 45 characters\n"},
+        {"remove allow badsite.com", 1, "", "quillfence: badsite.com is not in the allow list\n"},
+        {"remove disallow BADSITE.com", 0, "removed from the disallow list: BADSITE.com\n", ""},
+    };
+    for (const Case& c : cases) {
+        CliRun run = change_list(*this, c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode) << c.arguments;
+        EXPECT_EQ(c.out, run.out) << c.arguments;
+        EXPECT_EQ(c.err, run.err) << c.arguments;
+    }
+    EXPECT_EQ("*abcd\n--dashes\nbad phrase\n", run_cli("list disallow " + root_option()).out);
+    EXPECT_EQ("school.org\n", run_cli("list allow " + root_option()).out);
+    EXPECT_EQ("page/sub\n", run_cli("list search " + root_option()).out);
+
+    CliRun wrong = run_cli("add disallow other --password-stdin " + root_option(), "", "wrong\n");
+    EXPECT_EQ(1, wrong.exitCode);
+    EXPECT_EQ("quillfence: Password Incorrect\n", wrong.err);
+    EXPECT_EQ("*abcd\n--dashes\nbad phrase\n", run_cli("list disallow " + root_option()).out);
 }
 
 TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {

@@ -1,0 +1,15 @@
+#include "cli_output.h"
+
+#include <stdio.h>
+
+int Failure(const std::string& message) {
+    fflush(stdout);
+    fprintf(stderr, "quillfence: %s\n", message.c_str());
+    return 1;
+}
+
+int DialogRefusal(const std::string& text) {
+    std::string shown = text;
+    while (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    return Failure(shown);
+}
