@@ -38,6 +38,11 @@ bool mark(AccessTimeTable* record, const AccessPeriod& period, TimeMessage* mess
 
 }  // namespace
 
+const char kTimeStoringError[] = "An error occurred while storing time information.";
+const char kTimeUpdatingError[] = "An error occurred while updating time information.";
+const char kTimeDeletingError[] = "An error occurred while deleting time information.";
+const char kTimeDeleteQuestion[] = "The access time will be permanently deleted.\nAre you sure ?";
+
 std::string BoundaryText(int boundary) {
     if (boundary >= ACCESS_SLOTS_PER_DAY) return "23:59";
     if (boundary < 0) boundary = 0;

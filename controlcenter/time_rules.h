@@ -41,6 +41,12 @@ struct TimeMessage {
     std::string text;
 };
 
+// The boxes (caption "Error", error icon) of a schedule that cannot be stored.
+extern const char kTimeStoringError[];   // after an insert, the enable box, the warning list
+extern const char kTimeUpdatingError[];  // after an update
+extern const char kTimeDeletingError[];  // after a delete
+extern const char kTimeDeleteQuestion[];  // Yes and No, No the default, caption "Delete access time"
+
 // Insert dialog, Insert pressed: marks period on record, or with wholeWeek the same begin and end
 // on every day from Sunday to Saturday. A period that overlaps an allowed slot, or whose begin is
 // not before its end, is refused with its message and the record is left exactly as it was.

@@ -4,6 +4,9 @@
 
 #include <string>
 
+// Writes message and the usage line as a usage error; answers the exit code 2.
+int UsageError(const std::string& message);
+
 // Writes message as the command's failure; answers the exit code 1.
 int Failure(const std::string& message);
 

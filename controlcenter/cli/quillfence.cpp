@@ -6,6 +6,8 @@
 #include "cli_output.h"
 #include "list_commands.h"
 #include "password_commands.h"
+#include "settings_commands.h"
+#include "times_commands.h"
 #include <machine_root_option.h>
 
 #include <filter_switch.h>
@@ -22,30 +24,11 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: quillfence status|passwd|enable|disable|log|list|add|remove [ARGS] [--root DIR] [--password-stdin]\n";
-const char kHelp[] =
-    "\n"
-    "  status    whether filtering is on, then every Winsock catalog entry: id, name, chain\n"
-    "  passwd    set the Control Center password (the first one, or current, then new twice)\n"
-    "  enable    switch filtering on (nothing to do when it is on); needs the password\n"
-    "  disable   switch filtering off (nothing to do when it is off); needs the password\n"
-    "  log       the access log, oldest first: time, kind, port, text, program\n"
-    "  list LIST             the entries of LIST: disallow (words, phrases and sites to block),\n"
-    "                        allow (sites let through unchanged) or search (search engine sites,\n"
-    "                        let through cleaned)\n"
-    "  add LIST TEXT         add TEXT to LIST, as the Control Center's Insert dialog does (the same\n"
-    "                        forms and messages: a word, a site, a phrase in quotes, *word or word*);\n"
-    "                        needs the password\n"
-    "  remove LIST TEXT      remove TEXT from LIST; needs the password\n"
-    "  --root    the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n"
-    "  --password-stdin  read the passwords as lines of standard input instead of asking on the\n"
-    "            terminal (passwd: the current one if one is set, then the new one twice)\n";
-
-int usage_error(const std::string& message) {
-    fprintf(stderr, "quillfence: %s\n%s", message.c_str(), kUsage);
-    return 2;
-}
+const char kOptionsHelp[] =
+    "options:\n"
+    "  --root DIR        the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n"
+    "  --password-stdin  read the Control Center password (passwd: every password it asks for) as\n"
+    "                    lines of standard input instead of asking on the terminal without echo\n";
 
 const char* state_text(bool on) { return on ? "on" : "off"; }
 
@@ -89,19 +72,46 @@ int show_log() {
     }
 }
 
-// A command: how many arguments it takes and whether it changes something behind the password.
+// A command: how many arguments it takes (-1: the command reads its own, options included),
+// whether it may change something behind the password, and its help.
 struct Command {
     const char* name;
     int arguments;
     const char* argumentNames;
     bool needsPassword;
+    const char* help;
 };
 
 const Command kCommands[] = {
-    {"status", 0, "", false},       {"log", 0, "", false},          {"passwd", 0, "", true},
-    {"enable", 0, "", true},        {"disable", 0, "", true},       {"list", 1, "LIST", false},
-    {"add", 2, "LIST and TEXT", true}, {"remove", 2, "LIST and TEXT", true},
+    {"status", 0, "", false, "  status                whether filtering is on, then every Winsock catalog entry: id, name, chain\n"},
+    {"passwd", 0, "", true,
+     "  passwd                set the Control Center password (the first one, or the current one and then\n"
+     "                        the new one twice), judged as the password dialogs judge it\n"},
+    {"enable", 0, "", true, "  enable                switch filtering on (nothing to do when it is on); needs the password\n"},
+    {"disable", 0, "", true, "  disable               switch filtering off (nothing to do when it is off); needs the password\n"},
+    {"log", 0, "", false, "  log                   the access log, oldest first: time, kind, port, text, program\n"},
+    {"list", 1, "LIST", false,
+     "  list LIST             the entries of LIST: disallow (words, phrases and sites to block), allow\n"
+     "                        (sites let through unchanged) or search (search engine sites, let through\n"
+     "                        cleaned)\n"},
+    {"add", 2, "LIST and TEXT", true,
+     "  add LIST TEXT         add TEXT to LIST as the Control Center's Insert dialog does (the same forms\n"
+     "                        and messages: a word, a site, a phrase in quotes, *word or word*); needs\n"
+     "                        the password\n"},
+    {"remove", 2, "LIST and TEXT", true, "  remove LIST TEXT      remove TEXT from LIST; needs the password\n"},
+    {"topics", -1, "", true, kTopicsHelp},
+    {"protocols", -1, "", true, kProtocolsHelp},
+    {"rsaci", -1, "", true, kRsaciHelp},
+    {"safesurf", -1, "", true, kSafeSurfHelp},
+    {"times", -1, "", true, kTimesHelp},
 };
+
+void print_help(const Command* only) {
+    printf("usage: quillfence COMMAND [ARGS...] [--root DIR] [--password-stdin]\n\n%s", only ? "" : "commands:\n");
+    for (const Command& c : kCommands)
+        if (!only || only == &c) printf("%s", c.help);
+    printf("\n%s", kOptionsHelp);
+}
 
 int run(const Command& command, const std::vector<std::string>& arguments, bool passwordStdin) {
     const std::string name = command.name;
@@ -109,6 +119,11 @@ int run(const Command& command, const std::vector<std::string>& arguments, bool 
     if (name == "log") return show_log();
     if (name == "list") return ListCommand(ListKindNamed(arguments[0]));
     if (name == "passwd") return SetPasswordCommand(passwordStdin);
+    if (name == "topics") return TopicsCommand(arguments, passwordStdin);
+    if (name == "protocols") return ProtocolsCommand(arguments, passwordStdin);
+    if (name == "rsaci") return RsaciCommand(arguments, passwordStdin);
+    if (name == "safesurf") return SafeSurfCommand(arguments, passwordStdin);
+    if (name == "times") return TimesCommand(arguments, passwordStdin);
     if (int refusal = CheckPasswordCommand(passwordStdin)) return refusal;
     if (name == "add") return AddCommand(ListKindNamed(arguments[0]), arguments[1]);
     if (name == "remove") return RemoveCommand(ListKindNamed(arguments[0]), arguments[1]);
@@ -119,14 +134,20 @@ int run(const Command& command, const std::vector<std::string>& arguments, bool 
 
 int main(int argc, char** argv) {
     if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h") || !strcmp(argv[1], "help"))) {
-        printf("%s%s", kUsage, kHelp);
+        print_help(nullptr);
         return 0;
     }
-    if (argc < 2) return usage_error("a command is needed");
+    if (argc < 2) return UsageError("a command is needed");
     const Command* command = nullptr;
     for (const Command& c : kCommands)
         if (!strcmp(argv[1], c.name)) command = &c;
-    if (!command) return usage_error("unknown command '" + std::string(argv[1]) + "'");
+    if (!command) return UsageError("unknown command '" + std::string(argv[1]) + "'");
+    for (int i = 2; i < argc && strcmp(argv[i], "--"); ++i) {
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            print_help(command);
+            return 0;
+        }
+    }
 
     std::string root;
     bool rootGiven = false;
@@ -135,9 +156,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (optionsEnded || arg.rfind("--", 0) != 0) {
+        const bool ownOption = arg == "--root" || arg.rfind("--root=", 0) == 0 || arg == "--password-stdin" || arg == "--";
+        if (optionsEnded || arg.rfind("--", 0) != 0 || (command->arguments < 0 && !ownOption)) {
             if (static_cast<int>(arguments.size()) == command->arguments)
-                return usage_error("unexpected argument '" + arg + "'");
+                return UsageError("unexpected argument '" + arg + "'");
             arguments.push_back(arg);
             continue;
         }
@@ -147,7 +169,7 @@ int main(int argc, char** argv) {
         }
         if (arg == "--password-stdin") {
             if (!command->needsPassword)
-                return usage_error("--password-stdin is for passwd, enable, disable, add and remove");
+                return UsageError("--password-stdin is for the commands that change something");
             passwordStdin = true;
             continue;
         }
@@ -156,18 +178,18 @@ int main(int argc, char** argv) {
         } else if (arg.rfind("--root=", 0) == 0) {
             root = arg.substr(7);
         } else if (arg == "--root") {
-            return usage_error("--root needs a directory");
+            return UsageError("--root needs a directory");
         } else {
-            return usage_error("unexpected argument '" + arg + "'");
+            return UsageError("unexpected argument '" + arg + "'");
         }
-        if (rootGiven) return usage_error("--root is given twice");
-        if (root.empty()) return usage_error("--root needs a directory");
+        if (rootGiven) return UsageError("--root is given twice");
+        if (root.empty()) return UsageError("--root needs a directory");
         rootGiven = true;
     }
-    if (static_cast<int>(arguments.size()) < command->arguments)
-        return usage_error(std::string(command->name) + " needs " + command->argumentNames);
+    if (command->arguments >= 0 && static_cast<int>(arguments.size()) < command->arguments)
+        return UsageError(std::string(command->name) + " needs " + command->argumentNames);
     if (command->arguments > 0 && !ListKindNamed(arguments[0]))
-        return usage_error("unknown list '" + arguments[0] + "' (disallow, allow or search)");
+        return UsageError("unknown list '" + arguments[0] + "' (disallow, allow or search)");
     std::string error;
     if (!SelectMachineRoot(rootGiven, root, error)) return Failure(error);
     return run(*command, arguments, passwordStdin);

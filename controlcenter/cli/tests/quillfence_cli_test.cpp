@@ -1,5 +1,6 @@
 // The admin command line, run as a program against temporary machine roots.
 #include "catalog_listing.h"
+#include "cli_test_support.h"
 #include <wide_text.h>
 
 #include <chain_guid.h>
@@ -22,77 +23,16 @@
 #include <string>
 #include <vector>
 
+namespace cli_test {
 namespace {
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs quillfence with arguments (shell words) and input on its standard input, and collects its
-// exit code and both outputs.
-CliRun run_cli(const std::string& arguments, const std::string& environment = "", const std::string& input = "") {
-    namespace fs = std::filesystem;
-    static int runs = 0;
-    const fs::path dir = fs::temp_directory_path() / ("qf-cli-run-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                      std::to_string(++runs));
-    fs::create_directories(dir);
-    const std::string out = (dir / "out").string();
-    const std::string err = (dir / "err").string();
-    const std::string code = (dir / "code").string();
-    const std::string in = (dir / "in").string();
-    std::ofstream(in, std::ios::binary) << input;
-    const std::string command = environment + " '" + std::string(QUILLFENCE_CLI) + "' " + arguments + " >'" + out +
-                                "' 2>'" + err + "' <'" + in + "'; echo $? >'" + code + "'";
-    CliRun run;
-    if (std::system(command.c_str()) == 0) {
-        run.exitCode = std::atoi(read_file(code).c_str());
-        run.out = read_file(out);
-        run.err = read_file(err);
-    }
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-    return run;
-}
-
-std::vector<std::string> log_lines() {
-    std::vector<std::string> lines;
-    VTLogEntry entries[32];
-    int count = VTLogger_ReadEntries(0, entries, 32);
-    for (int i = 0; i < count; ++i) lines.push_back(std::string(entries[i].kind) + " " + entries[i].text);
-    return lines;
-}
-
-const char kPassword[] = "parent-pw";
-
-// A machine root with the Control Center password kPassword set.
-class QuillfenceCli : public ::testing::Test {
-public:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
-        ASSERT_EQ(PWS_WRITTEN, StorePassword(kPassword));
-    }
-    std::string root_option() const { return "--root '" + root_.path() + "'"; }
-    // enable or disable with the password given on standard input.
-    CliRun switch_cli(const std::string& command) const {
-        return run_cli(command + " --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
-    }
-
-    qf_test::TempMachineRoot root_;
-};
+const char kUsageLine[] =
+    "usage: quillfence COMMAND [ARGS...] [--root DIR] [--password-stdin] (quillfence --help lists the commands)\n";
 
 const char kFreshStatus[] =
     "filtering: off\n"
@@ -213,7 +153,7 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
         {"disable --root", "quillfence: --root needs a directory\n"},
         {"status --root=", "quillfence: --root needs a directory\n"},
         {"status --root /a --root /b", "quillfence: --root is given twice\n"},
-        {"status --password-stdin", "quillfence: --password-stdin is for passwd, enable, disable, add and remove\n"},
+        {"status --password-stdin", "quillfence: --password-stdin is for the commands that change something\n"},
         {"list", "quillfence: list needs LIST\n"},
         {"add disallow", "quillfence: add needs LIST and TEXT\n"},
         {"remove words badword", "quillfence: unknown list 'words' (disallow, allow or search)\n"},
@@ -222,7 +162,7 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
     for (const Case& c : cases) {
         CliRun run = run_cli(c.arguments);
         EXPECT_EQ(2, run.exitCode) << c.arguments;
-        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|passwd|enable|disable|log|list|add|remove [ARGS] [--root DIR] [--password-stdin]\n", run.err)
+        EXPECT_EQ(std::string(c.message) + kUsageLine, run.err)
             << c.arguments;
         EXPECT_EQ("", run.out) << c.arguments;
     }
@@ -232,7 +172,13 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
 TEST_F(QuillfenceCli, HelpGoesToStandardOutputWithExitZero) {
     CliRun run = run_cli("--help");
     EXPECT_EQ(0, run.exitCode);
-    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|passwd|enable|disable|log|list|add|remove [ARGS] [--root DIR] [--password-stdin]\n"));
+    EXPECT_THAT(run.out, StartsWith("usage: quillfence COMMAND [ARGS...] [--root DIR] [--password-stdin]\n"));
+    EXPECT_THAT(run.out, HasSubstr("\n  times [show] "));
+
+    CliRun one = run_cli("rsaci --help");
+    EXPECT_EQ(0, one.exitCode);
+    EXPECT_THAT(one.out, HasSubstr("  rsaci [--enable|--disable]"));
+    EXPECT_THAT(one.out, Not(HasSubstr("  times")));
 }
 
 TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
@@ -370,14 +316,6 @@ TEST_F(QuillfenceCli, EnableAndDisableNeedThePassword) {
               log_lines());
 }
 
-// add or remove (the first word of arguments) with the password on standard input, the options
-// before the command's own arguments.
-CliRun change_list(const QuillfenceCli& root, const std::string& arguments) {
-    const size_t space = arguments.find(' ');
-    return run_cli(arguments.substr(0, space) + " --password-stdin " + root.root_option() + arguments.substr(space), "",
-                   std::string(kPassword) + "\n");
-}
-
 TEST_F(QuillfenceCli, ListsAreChangedWithTheInsertDialogsRulesAndMessages) {
     struct Case {
         const char* arguments;
@@ -402,7 +340,7 @@ TEST_F(QuillfenceCli, ListsAreChangedWithTheInsertDialogsRulesAndMessages) {
         {"remove disallow BADSITE.com", 0, "removed from the disallow list: BADSITE.com\n", ""},
     };
     for (const Case& c : cases) {
-        CliRun run = change_list(*this, c.arguments);
+        CliRun run = change(c.arguments);
         EXPECT_EQ(c.exitCode, run.exitCode) << c.arguments;
         EXPECT_EQ(c.out, run.out) << c.arguments;
         EXPECT_EQ(c.err, run.err) << c.arguments;
@@ -441,3 +379,4 @@ TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {
 }
 
 }  // namespace
+}  // namespace cli_test
