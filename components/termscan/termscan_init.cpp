@@ -108,7 +108,7 @@ void load_topic_words(Table& topics) {
     TopicRecord record;
     // A failed regen still leaves the factory topics in the record.
     qf_read_store(&record, vtlist_init, vtlist_read, vtlist_regen, [](StoreRead) {
-        warn("Your topic settings have been tampered with. The default factory settings will be used.");
+        warn(QF_TAMPERED_TOPICS);
     });
     const int inUse = record.count < 0 ? 0 : (record.count > VTLIST_ENTRIES ? VTLIST_ENTRIES : record.count);
     std::vector<int32_t> selected;

@@ -1,14 +1,16 @@
 // quillfence: the admin command line. Shows whether filtering is on and what the Winsock catalog
 // holds, sets the Control Center password, switches filtering on and off with the Control
-// Center's own switch (behind that password), and prints the access log.
+// Center's own switch, shows and changes the user lists with the list dialogs' rules (changes
+// behind the password), and prints the access log.
 #include "catalog_listing.h"
-#include "password_prompt.h"
+#include "cli_output.h"
+#include "list_commands.h"
+#include "password_commands.h"
+#include "settings_commands.h"
+#include "times_commands.h"
 #include <machine_root_option.h>
 
 #include <filter_switch.h>
-#include <password_rules.h>
-#include <password_store.h>
-#include <secure_wipe.h>
 #include <protocol_catalog.h>
 #include "filtering_state.h"
 
@@ -22,103 +24,19 @@
 
 namespace {
 
-const char kUsage[] = "usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n";
-const char kHelp[] =
-    "\n"
-    "  status    whether filtering is on, then every Winsock catalog entry: id, name, chain\n"
-    "  passwd    set the Control Center password (the first one, or current, then new twice)\n"
-    "  enable    switch filtering on (nothing to do when it is on); needs the password\n"
-    "  disable   switch filtering off (nothing to do when it is off); needs the password\n"
-    "  log       the access log, oldest first: time, kind, port, text, program\n"
-    "  --root    the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n"
-    "  --password-stdin  read the passwords as lines of standard input instead of asking on the\n"
-    "            terminal (passwd: the current one if one is set, then the new one twice)\n";
-
-int usage_error(const std::string& message) {
-    fprintf(stderr, "quillfence: %s\n%s", message.c_str(), kUsage);
-    return 2;
-}
-
-int failure(const std::string& message) {
-    fflush(stdout);
-    fprintf(stderr, "quillfence: %s\n", message.c_str());
-    return 1;
-}
+const char kOptionsHelp[] =
+    "options:\n"
+    "  --root DIR        the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n"
+    "  --password-stdin  read the Control Center password (passwd: every password it asks for) as\n"
+    "                    lines of standard input instead of asking on the terminal without echo\n";
 
 const char* state_text(bool on) { return on ? "on" : "off"; }
-
-// The passwords typed in one command, wiped when the command ends.
-struct TypedPasswords {
-    std::string texts[3];
-    ~TypedPasswords() {
-        for (std::string& text : texts)
-            if (!text.empty()) SecureWipe(&text[0], text.size());
-    }
-};
-
-// A message of the password dialogs, as the command's failure.
-int refused(const PasswordMessage& message) {
-    std::string text = message.text;
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.replace(at, 1, "; ");
-    return failure(text);
-}
-
-// Sets the first password, or changes it: each answer is judged as the password dialogs judge
-// the field it stands for, as soon as it is given.
-int set_password(bool fromStdin) {
-    TypedPasswords typed;
-    std::string error;
-    if (!PasswordFileOpens()) {
-        std::string& first = typed.texts[0];
-        std::string& second = typed.texts[1];
-        if (!ReadPassword(fromStdin, "New password: ", first, error)) return failure(error);
-        if (!ReadPassword(fromStdin, "New password again: ", second, error)) return failure(error);
-        PasswordMessage message = NewPasswordSecondLeft(first.c_str(), second.c_str());
-        if (message.shown()) return refused(message);
-        bool stored = false;
-        message = NewPasswordDone(first.c_str(), second.c_str(), &stored);
-        if (!stored) return refused(message);
-        printf("the Control Center password is set\n");
-        return 0;
-    }
-    std::string& current = typed.texts[0];
-    std::string& fresh = typed.texts[1];
-    std::string& again = typed.texts[2];
-    bool clear = false;
-    if (!ReadPassword(fromStdin, "Current password: ", current, error)) return failure(error);
-    PasswordMessage message = ChangeCurrentLeft(current.c_str(), &clear);
-    if (message.shown()) return refused(message);
-    if (!ReadPassword(fromStdin, "New password: ", fresh, error)) return failure(error);
-    message = ChangeNewLeft(current.c_str(), fresh.c_str(), &clear);
-    if (message.shown()) return refused(message);
-    if (!ReadPassword(fromStdin, "New password again: ", again, error)) return failure(error);
-    message = ChangeAgainLeft(fresh.c_str(), again.c_str());
-    if (message.shown()) return refused(message);
-    bool stored = false;
-    message = ChangeDone(current.c_str(), fresh.c_str(), again.c_str(), &stored);
-    if (!stored) return refused(message);
-    printf("the Control Center password is changed\n");
-    return 0;
-}
-
-// 0 when the Control Center password is given, else the command's failure.
-int check_password(bool fromStdin) {
-    if (!PasswordFileOpens())
-        return failure("no Control Center password is set yet: set one with quillfence passwd");
-    TypedPasswords typed;
-    std::string error;
-    if (!ReadPassword(fromStdin, "Control Center password: ", typed.texts[0], error)) return failure(error);
-    bool matched = false;
-    const PasswordMessage message = LoginOk(typed.texts[0].c_str(), &matched);
-    return matched ? 0 : refused(message);
-}
 
 int show_status() {
     std::vector<WSAPROTOCOL_INFOW> entries;
     const bool on = IsFilteringOn();
     if (int error = ReadProtocolCatalog(entries, nullptr))
-        return failure("the Winsock catalog cannot be read (error " + std::to_string(error) + ")");
+        return Failure("the Winsock catalog cannot be read (error " + std::to_string(error) + ")");
     printf("filtering: %s\n", state_text(on));
     for (const WSAPROTOCOL_INFOW& entry : entries) printf("%s\n", CatalogListingLine(entry).c_str());
     return 0;
@@ -132,7 +50,7 @@ int switch_to(bool wanted) {
     const bool on = SwitchFiltering();
     VTLogger_Free();
     if (on != wanted) {
-        return failure(wanted ? "filtering could not be switched on: it stays off (see the lines above)"
+        return Failure(wanted ? "filtering could not be switched on: it stays off (see the lines above)"
                               : "filtering could not be switched off: it stays on (see the lines above)");
     }
     printf("filtering: %s\n", state_text(on));
@@ -144,7 +62,7 @@ int show_log() {
     INT after = 0;
     for (;;) {
         const int count = VTLogger_ReadEntries(after, entries.data(), static_cast<int>(entries.size()));
-        if (count < 0) return failure("the access log cannot be read");
+        if (count < 0) return Failure("the access log cannot be read");
         for (int i = 0; i < count; ++i) {
             const VTLogEntry& e = entries[i];
             printf("%s %-7s %5d %s [%s]\n", e.time, e.kind, static_cast<int>(e.port), e.text, e.program);
@@ -154,25 +72,104 @@ int show_log() {
     }
 }
 
+// A command: how many arguments it takes (-1: the command reads its own, options included),
+// whether it may change something behind the password, and its help.
+struct Command {
+    const char* name;
+    int arguments;
+    const char* argumentNames;
+    bool needsPassword;
+    const char* help;
+};
+
+const Command kCommands[] = {
+    {"status", 0, "", false, "  status                whether filtering is on, then every Winsock catalog entry: id, name, chain\n"},
+    {"passwd", 0, "", true,
+     "  passwd                set the Control Center password (the first one, or the current one and then\n"
+     "                        the new one twice), judged as the password dialogs judge it\n"},
+    {"enable", 0, "", true, "  enable                switch filtering on (nothing to do when it is on); needs the password\n"},
+    {"disable", 0, "", true, "  disable               switch filtering off (nothing to do when it is off); needs the password\n"},
+    {"log", 0, "", false, "  log                   the access log, oldest first: time, kind, port, text, program\n"},
+    {"list", 1, "LIST", false,
+     "  list LIST             the entries of LIST: disallow (words, phrases and sites to block), allow\n"
+     "                        (sites let through unchanged) or search (search engine sites, let through\n"
+     "                        cleaned)\n"},
+    {"add", 2, "LIST and TEXT", true,
+     "  add LIST TEXT         add TEXT to LIST as the Control Center's Insert dialog does (the same forms\n"
+     "                        and messages: a word, a site, a phrase in quotes, *word or word*); needs\n"
+     "                        the password\n"},
+    {"remove", 2, "LIST and TEXT", true, "  remove LIST TEXT      remove TEXT from LIST; needs the password\n"},
+    {"topics", -1, "", true, kTopicsHelp},
+    {"protocols", -1, "", true, kProtocolsHelp},
+    {"rsaci", -1, "", true, kRsaciHelp},
+    {"safesurf", -1, "", true, kSafeSurfHelp},
+    {"times", -1, "", true, kTimesHelp},
+};
+
+void print_help(const Command* only) {
+    printf("usage: quillfence COMMAND [ARGS...] [--root DIR] [--password-stdin]\n\n%s", only ? "" : "commands:\n");
+    for (const Command& c : kCommands)
+        if (!only || only == &c) printf("%s", c.help);
+    printf("\n%s", kOptionsHelp);
+}
+
+int run(const Command& command, const std::vector<std::string>& arguments, bool passwordStdin) {
+    const std::string name = command.name;
+    if (name == "status") return show_status();
+    if (name == "log") return show_log();
+    if (name == "list") return ListCommand(ListKindNamed(arguments[0]));
+    if (name == "passwd") return SetPasswordCommand(passwordStdin);
+    if (name == "topics") return TopicsCommand(arguments, passwordStdin);
+    if (name == "protocols") return ProtocolsCommand(arguments, passwordStdin);
+    if (name == "rsaci") return RsaciCommand(arguments, passwordStdin);
+    if (name == "safesurf") return SafeSurfCommand(arguments, passwordStdin);
+    if (name == "times") return TimesCommand(arguments, passwordStdin);
+    if (int refusal = CheckPasswordCommand(passwordStdin)) return refusal;
+    if (name == "add") return AddCommand(ListKindNamed(arguments[0]), arguments[1]);
+    if (name == "remove") return RemoveCommand(ListKindNamed(arguments[0]), arguments[1]);
+    return switch_to(name == "enable");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h") || !strcmp(argv[1], "help"))) {
-        printf("%s%s", kUsage, kHelp);
+        print_help(nullptr);
         return 0;
     }
-    if (argc < 2) return usage_error("a command is needed");
-    const std::string command = argv[1];
-    const bool needsPassword = command == "passwd" || command == "enable" || command == "disable";
-    if (!needsPassword && command != "status" && command != "log")
-        return usage_error("unknown command '" + command + "'");
+    if (argc < 2) return UsageError("a command is needed");
+    const Command* command = nullptr;
+    for (const Command& c : kCommands)
+        if (!strcmp(argv[1], c.name)) command = &c;
+    if (!command) return UsageError("unknown command '" + std::string(argv[1]) + "'");
+    for (int i = 2; i < argc && strcmp(argv[i], "--"); ++i) {
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            print_help(command);
+            return 0;
+        }
+    }
+
     std::string root;
     bool rootGiven = false;
     bool passwordStdin = false;
+    bool optionsEnded = false;
+    std::vector<std::string> arguments;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
+        const bool ownOption = arg == "--root" || arg.rfind("--root=", 0) == 0 || arg == "--password-stdin" || arg == "--";
+        if (optionsEnded || arg.rfind("--", 0) != 0 || (command->arguments < 0 && !ownOption)) {
+            if (static_cast<int>(arguments.size()) == command->arguments)
+                return UsageError("unexpected argument '" + arg + "'");
+            arguments.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (arg == "--password-stdin") {
-            if (!needsPassword) return usage_error("--password-stdin is for passwd, enable and disable");
+            if (!command->needsPassword)
+                return UsageError("--password-stdin is for the commands that change something");
             passwordStdin = true;
             continue;
         }
@@ -181,19 +178,19 @@ int main(int argc, char** argv) {
         } else if (arg.rfind("--root=", 0) == 0) {
             root = arg.substr(7);
         } else if (arg == "--root") {
-            return usage_error("--root needs a directory");
+            return UsageError("--root needs a directory");
         } else {
-            return usage_error("unexpected argument '" + arg + "'");
+            return UsageError("unexpected argument '" + arg + "'");
         }
-        if (rootGiven) return usage_error("--root is given twice");
-        if (root.empty()) return usage_error("--root needs a directory");
+        if (rootGiven) return UsageError("--root is given twice");
+        if (root.empty()) return UsageError("--root needs a directory");
         rootGiven = true;
     }
+    if (command->arguments >= 0 && static_cast<int>(arguments.size()) < command->arguments)
+        return UsageError(std::string(command->name) + " needs " + command->argumentNames);
+    if (command->arguments > 0 && !ListKindNamed(arguments[0]))
+        return UsageError("unknown list '" + arguments[0] + "' (disallow, allow or search)");
     std::string error;
-    if (!SelectMachineRoot(rootGiven, root, error)) return failure(error);
-    if (command == "status") return show_status();
-    if (command == "log") return show_log();
-    if (command == "passwd") return set_password(passwordStdin);
-    if (int refusal = check_password(passwordStdin)) return refusal;
-    return switch_to(command == "enable");
+    if (!SelectMachineRoot(rootGiven, root, error)) return Failure(error);
+    return run(*command, arguments, passwordStdin);
 }

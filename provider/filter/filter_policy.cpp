@@ -37,8 +37,7 @@ void load_lists(FilterPolicy& p) {
 }
 
 void load_rsac(RsacSettings& r) {
-    read_store(r, vtrsac_init, vtrsac_read, vtrsac_regen,
-               "Your RSACi settings have been tampered with. The default factory settings will be used.");
+    read_store(r, vtrsac_init, vtrsac_read, vtrsac_regen, QF_TAMPERED_RSAC);
     if (r.enabled == 1)
         filter_log(FILTER_KIND_NONE, 0, "RSACi: S [%d]  V [%d]  N [%d]  L [%d]", r.sexLevel, r.violenceLevel,
                    r.nudityLevel, r.languageLevel);
@@ -47,8 +46,7 @@ void load_rsac(RsacSettings& r) {
 }
 
 void load_safesurf(SafeSurfSettings& s) {
-    read_store(s, vtssurf_init, vtssurf_read, vtssurf_regen,
-               "Your SafeSurf settings have been tampered with. The default factory settings will be used.");
+    read_store(s, vtssurf_init, vtssurf_read, vtssurf_regen, QF_TAMPERED_SAFESURF);
     if (s.enabled != 0) {
         const INT* l = s.levels;
         filter_log(FILTER_KIND_NONE, 0,
@@ -63,9 +61,7 @@ void load_safesurf(SafeSurfSettings& s) {
 void load_protocols(FilterPolicy& p) {
     ProtocolRuleTable& t = p.protocols;
     for (INT& flag : p.blocked) flag = 0;
-    read_store(t, vtfw_init, vtfw_read, vtfw_regen,
-               "Your disallowed protocol settings have been tampered with. The default factory settings will be "
-               "used.");
+    read_store(t, vtfw_init, vtfw_read, vtfw_regen, QF_TAMPERED_PROTOCOLS);
     // A count outside the table is never followed past its 20 entries.
     INT count = t.count < 0 ? 0 : (t.count > PROTOCOL_RULE_CAPACITY ? PROTOCOL_RULE_CAPACITY : t.count);
     for (INT i = 0; i < count; ++i) {
@@ -79,8 +75,7 @@ void load_protocols(FilterPolicy& p) {
 }
 
 void load_access_times(AccessTimeTable& a) {
-    read_store(a, vtperiod_init, vtperiod_read, vtperiod_regen,
-               "Your time settings have been tampered with. The default factory settings will be used.");
+    read_store(a, vtperiod_init, vtperiod_read, vtperiod_regen, QF_TAMPERED_TIMES);
     if (a.enabled != 0)
         filter_log(FILTER_KIND_NONE, 0, "Time management active - warning period set at %d minutes",
                    a.warningMinutes);

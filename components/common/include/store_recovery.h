@@ -3,6 +3,14 @@
 // them, after a warning.
 #pragma once
 
+// The log line (kind "WARNING", port 0) of a failed read, per store.
+#define QF_TAMPERED_TOPICS "Your topic settings have been tampered with. The default factory settings will be used."
+#define QF_TAMPERED_PROTOCOLS \
+    "Your disallowed protocol settings have been tampered with. The default factory settings will be used."
+#define QF_TAMPERED_RSAC "Your RSACi settings have been tampered with. The default factory settings will be used."
+#define QF_TAMPERED_SAFESURF "Your SafeSurf settings have been tampered with. The default factory settings will be used."
+#define QF_TAMPERED_TIMES "Your time settings have been tampered with. The default factory settings will be used."
+
 enum class StoreRead {
     Read,           // the stored settings are in the record
     Restored,       // the read failed; the factory settings were stored and are in the record

@@ -1,5 +1,6 @@
 // The admin command line, run as a program against temporary machine roots.
 #include "catalog_listing.h"
+#include "cli_test_support.h"
 #include <wide_text.h>
 
 #include <chain_guid.h>
@@ -22,77 +23,16 @@
 #include <string>
 #include <vector>
 
+namespace cli_test {
 namespace {
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs quillfence with arguments (shell words) and input on its standard input, and collects its
-// exit code and both outputs.
-CliRun run_cli(const std::string& arguments, const std::string& environment = "", const std::string& input = "") {
-    namespace fs = std::filesystem;
-    static int runs = 0;
-    const fs::path dir = fs::temp_directory_path() / ("qf-cli-run-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                      std::to_string(++runs));
-    fs::create_directories(dir);
-    const std::string out = (dir / "out").string();
-    const std::string err = (dir / "err").string();
-    const std::string code = (dir / "code").string();
-    const std::string in = (dir / "in").string();
-    std::ofstream(in, std::ios::binary) << input;
-    const std::string command = environment + " '" + std::string(QUILLFENCE_CLI) + "' " + arguments + " >'" + out +
-                                "' 2>'" + err + "' <'" + in + "'; echo $? >'" + code + "'";
-    CliRun run;
-    if (std::system(command.c_str()) == 0) {
-        run.exitCode = std::atoi(read_file(code).c_str());
-        run.out = read_file(out);
-        run.err = read_file(err);
-    }
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-    return run;
-}
-
-std::vector<std::string> log_lines() {
-    std::vector<std::string> lines;
-    VTLogEntry entries[32];
-    int count = VTLogger_ReadEntries(0, entries, 32);
-    for (int i = 0; i < count; ++i) lines.push_back(std::string(entries[i].kind) + " " + entries[i].text);
-    return lines;
-}
-
-const char kPassword[] = "parent-pw";
-
-// A machine root with the Control Center password kPassword set.
-class QuillfenceCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
-        ASSERT_EQ(PWS_WRITTEN, StorePassword(kPassword));
-    }
-    std::string root_option() const { return "--root '" + root_.path() + "'"; }
-    // enable or disable with the password given on standard input.
-    CliRun switch_cli(const std::string& command) const {
-        return run_cli(command + " --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
-    }
-
-    qf_test::TempMachineRoot root_;
-};
+const char kUsageLine[] =
+    "usage: quillfence COMMAND [ARGS...] [--root DIR] [--password-stdin] (quillfence --help lists the commands)\n";
 
 const char kFreshStatus[] =
     "filtering: off\n"
@@ -213,12 +153,16 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
         {"disable --root", "quillfence: --root needs a directory\n"},
         {"status --root=", "quillfence: --root needs a directory\n"},
         {"status --root /a --root /b", "quillfence: --root is given twice\n"},
-        {"status --password-stdin", "quillfence: --password-stdin is for passwd, enable and disable\n"},
+        {"status --password-stdin", "quillfence: --password-stdin is for the commands that change something\n"},
+        {"list", "quillfence: list needs LIST\n"},
+        {"add disallow", "quillfence: add needs LIST and TEXT\n"},
+        {"remove words badword", "quillfence: unknown list 'words' (disallow, allow or search)\n"},
+        {"add disallow one two", "quillfence: unexpected argument 'two'\n"},
     };
     for (const Case& c : cases) {
         CliRun run = run_cli(c.arguments);
         EXPECT_EQ(2, run.exitCode) << c.arguments;
-        EXPECT_EQ(std::string(c.message) + "usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n", run.err)
+        EXPECT_EQ(std::string(c.message) + kUsageLine, run.err)
             << c.arguments;
         EXPECT_EQ("", run.out) << c.arguments;
     }
@@ -228,7 +172,13 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
 TEST_F(QuillfenceCli, HelpGoesToStandardOutputWithExitZero) {
     CliRun run = run_cli("--help");
     EXPECT_EQ(0, run.exitCode);
-    EXPECT_THAT(run.out, StartsWith("usage: quillfence status|passwd|enable|disable|log [--root DIR] [--password-stdin]\n"));
+    EXPECT_THAT(run.out, StartsWith("usage: quillfence COMMAND [ARGS...] [--root DIR] [--password-stdin]\n"));
+    EXPECT_THAT(run.out, HasSubstr("\n  times [show] "));
+
+    CliRun one = run_cli("rsaci --help");
+    EXPECT_EQ(0, one.exitCode);
+    EXPECT_THAT(one.out, HasSubstr("  rsaci [--enable|--disable]"));
+    EXPECT_THAT(one.out, Not(HasSubstr("  times")));
 }
 
 TEST_F(QuillfenceCli, AnEnableThatFailsSaysSoAndExitsWithOne) {
@@ -322,7 +272,7 @@ TEST_F(QuillfenceCli, PasswdJudgesEachAnswerAsThePasswordDialogsDo) {
         {false, "parent-pw\nparent-pw\nparent-pw\n", "quillfence: New password is same as the old password.\n"},
         {false, "parent-pw\nnew-pw\nnew-px\n", "quillfence: please re-confirm new password\n"},
         {false, "\n\n\n",
-         "quillfence: Current password is required; New password is required; New confirmed password is required\n"},
+         "quillfence: Current password is required\nNew password is required\nNew confirmed password is required\n"},
     };
     for (const Case& c : cases) {
         if (c.first) DeleteFileA("C:\\Program Files\\Quillfence\\bin\\vterr32.dll");
@@ -366,6 +316,45 @@ TEST_F(QuillfenceCli, EnableAndDisableNeedThePassword) {
               log_lines());
 }
 
+TEST_F(QuillfenceCli, ListsAreChangedWithTheInsertDialogsRulesAndMessages) {
+    struct Case {
+        const char* arguments;
+        int exitCode;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"add disallow BadSite.com", 0, "added to the disallow list as a site: BadSite.com\n", ""},
+        {"add disallow 'bad phrase'", 0, "added to the disallow list as a phrase: bad phrase\n", ""},
+        {"add disallow '*abcd'", 0, "added to the disallow list as a wildcard word: *abcd\n", ""},
+        {"add allow school.org", 0, "added to the allow list as a site allowed unchanged: school.org\n", ""},
+        {"add search page/sub", 0, "added to the search list as a search engine site, cleaned: page/sub\n", ""},
+        {"add disallow -- --dashes", 0, "added to the disallow list as a word: --dashes\n", ""},
+        {"add search badsite.COM", 1, "", "quillfence: badsite.COM has already been inserted. \n"},
+        {"add disallow 'ab*'", 1, "", "quillfence: Word to short for use with wildcards.\nquillfence: Format Incorrect \n"},
+        {"add allow 'a b'", 1, "", "quillfence: Format Incorrect \n"},
+        {"add disallow ''", 1, "", "quillfence: an entry needs a text\n"},
+        {"add disallow abcdefghijabcdefghijabcdefghijabcdefghijabcdefg", 1, "",
+         "quillfence: an entry has at most 45 characters\n"},
+        {"remove allow badsite.com", 1, "", "quillfence: badsite.com is not in the allow list\n"},
+        {"remove disallow BADSITE.com", 0, "removed from the disallow list: BADSITE.com\n", ""},
+    };
+    for (const Case& c : cases) {
+        CliRun run = change(c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode) << c.arguments;
+        EXPECT_EQ(c.out, run.out) << c.arguments;
+        EXPECT_EQ(c.err, run.err) << c.arguments;
+    }
+    EXPECT_EQ("*abcd\n--dashes\nbad phrase\n", run_cli("list disallow " + root_option()).out);
+    EXPECT_EQ("school.org\n", run_cli("list allow " + root_option()).out);
+    EXPECT_EQ("page/sub\n", run_cli("list search " + root_option()).out);
+
+    CliRun wrong = run_cli("add disallow other --password-stdin " + root_option(), "", "wrong\n");
+    EXPECT_EQ(1, wrong.exitCode);
+    EXPECT_EQ("quillfence: Password Incorrect\n", wrong.err);
+    EXPECT_EQ("*abcd\n--dashes\nbad phrase\n", run_cli("list disallow " + root_option()).out);
+}
+
 TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {
     struct Case {
         const WCHAR* name;
@@ -390,3 +379,4 @@ TEST(CatalogListingLine, KeepsEveryEntryOnOneLineWhateverItsName) {
 }
 
 }  // namespace
+}  // namespace cli_test

@@ -1,0 +1,35 @@
+// Reading a settings store for a command as its dialog reads it: a failed read is reported, the
+// factory settings are restored and the warning is logged; only a failed restore stops the
+// command.
+#pragma once
+
+#include "cli_output.h"
+
+#include <settings_texts.h>
+#include <store_recovery.h>
+#include <vtlogger.h>
+
+#include <stdio.h>
+
+#include <string>
+
+// True when record holds settings to go on with; false after reporting that it does not.
+template <class Record>
+bool ReadSettings(Record* record, int (*init)(Record*), int (*read)(Record*), int (*regen)(Record*),
+                  const SettingsStoreTexts& texts) {
+    const StoreRead outcome = qf_read_store(record, init, read, regen, [&texts](StoreRead result) {
+        fprintf(stderr, "quillfence: %s\n", texts.readError);
+        if (result == StoreRead::Restored) {
+            VTLogger_Init();
+            VTLogger_Submit("WARNING", 0, texts.tamperedLog);
+        }
+    });
+    if (outcome == StoreRead::RestoreFailed) {
+        Failure("the factory settings cannot be stored either");
+        return false;
+    }
+    return true;
+}
+
+// The whole of text as a number from low to high.
+bool ParseNumber(const std::string& text, int low, int high, int* value);
