@@ -3,6 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev  # the filter update's HTTP client
   curl wget python3  # the live tests' clients
   time)  # the live benchmark's memory figures
 

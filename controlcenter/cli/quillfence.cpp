@@ -5,9 +5,11 @@
 #include "catalog_listing.h"
 #include "cli_output.h"
 #include "list_commands.h"
+#include "log_commands.h"
 #include "password_commands.h"
 #include "settings_commands.h"
 #include "times_commands.h"
+#include "update_commands.h"
 #include <machine_root_option.h>
 
 #include <filter_switch.h>
@@ -57,19 +59,24 @@ int switch_to(bool wanted) {
     return 0;
 }
 
-int show_log() {
-    std::vector<VTLogEntry> entries(64);
-    INT after = 0;
-    for (;;) {
-        const int count = VTLogger_ReadEntries(after, entries.data(), static_cast<int>(entries.size()));
-        if (count < 0) return Failure("the access log cannot be read");
-        for (int i = 0; i < count; ++i) {
-            const VTLogEntry& e = entries[i];
-            printf("%s %-7s %5d %s [%s]\n", e.time, e.kind, static_cast<int>(e.port), e.text, e.program);
-            after = e.id;
-        }
-        if (count < static_cast<int>(entries.size())) return 0;
+const char kLogHelp[] =
+    "  log [show]            the access log, oldest first: time, kind, port, text, program\n"
+    "  log erase --yes       erase every entry of the access log, as Erase Log answered Yes (--yes is\n"
+    "                        that answer: nothing is asked); needs the password\n";
+
+// quillfence log [show] | log erase --yes.
+int log_command(const std::vector<std::string>& arguments, bool passwordStdin) {
+    const std::string action = arguments.empty() ? "show" : arguments[0];
+    if (action == "show") {
+        if (arguments.size() > 1) return UsageError("unexpected argument '" + arguments[1] + "'");
+        return LogShowCommand();
     }
+    if (action != "erase") return UsageError("unknown log action '" + action + "'");
+    if (arguments.size() < 2 || arguments[1] != "--yes")
+        return UsageError("log erase needs --yes (it erases the whole access log)");
+    if (arguments.size() > 2) return UsageError("unexpected argument '" + arguments[2] + "'");
+    if (int refusal = CheckPasswordCommand(passwordStdin)) return refusal;
+    return LogEraseCommand();
 }
 
 // A command: how many arguments it takes (-1: the command reads its own, options included),
@@ -89,7 +96,7 @@ const Command kCommands[] = {
      "                        the new one twice), judged as the password dialogs judge it\n"},
     {"enable", 0, "", true, "  enable                switch filtering on (nothing to do when it is on); needs the password\n"},
     {"disable", 0, "", true, "  disable               switch filtering off (nothing to do when it is off); needs the password\n"},
-    {"log", 0, "", false, "  log                   the access log, oldest first: time, kind, port, text, program\n"},
+    {"log", -1, "", true, kLogHelp},
     {"list", 1, "LIST", false,
      "  list LIST             the entries of LIST: disallow (words, phrases and sites to block), allow\n"
      "                        (sites let through unchanged) or search (search engine sites, let through\n"
@@ -104,6 +111,10 @@ const Command kCommands[] = {
     {"rsaci", -1, "", true, kRsaciHelp},
     {"safesurf", -1, "", true, kSafeSurfHelp},
     {"times", -1, "", true, kTimesHelp},
+    {"update", 0, "", true,
+     "  update                download the filter update from the update server (the registry value\n"
+     "                        UpdateServer, HOST[:PORT]) and install it as Update Filter does; needs the\n"
+     "                        password\n"},
 };
 
 void print_help(const Command* only) {
@@ -116,7 +127,7 @@ void print_help(const Command* only) {
 int run(const Command& command, const std::vector<std::string>& arguments, bool passwordStdin) {
     const std::string name = command.name;
     if (name == "status") return show_status();
-    if (name == "log") return show_log();
+    if (name == "log") return log_command(arguments, passwordStdin);
     if (name == "list") return ListCommand(ListKindNamed(arguments[0]));
     if (name == "passwd") return SetPasswordCommand(passwordStdin);
     if (name == "topics") return TopicsCommand(arguments, passwordStdin);
@@ -127,6 +138,7 @@ int run(const Command& command, const std::vector<std::string>& arguments, bool 
     if (int refusal = CheckPasswordCommand(passwordStdin)) return refusal;
     if (name == "add") return AddCommand(ListKindNamed(arguments[0]), arguments[1]);
     if (name == "remove") return RemoveCommand(ListKindNamed(arguments[0]), arguments[1]);
+    if (name == "update") return UpdateCommand();
     return switch_to(name == "enable");
 }
 

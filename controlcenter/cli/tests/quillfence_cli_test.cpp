@@ -4,6 +4,7 @@
 #include <wide_text.h>
 
 #include <chain_guid.h>
+#include <http_test_server.h>
 #include <machine.h>
 #include "filtering_state.h"
 #include <password_store.h>
@@ -115,6 +116,87 @@ TEST_F(QuillfenceCli, LogPrintsEveryEntryOldestFirstAlsoPastOnePageOfReading) {
     EXPECT_EQ("entry 70", texts.back());
 }
 
+TEST_F(QuillfenceCli, LogShowIsLogAndLogEraseNeedsYesAndThePassword) {
+    VTLogger_Free();
+    ASSERT_EQ(1, VTLogger_Submit("BLOCK", 80, "kept entry"));
+    ASSERT_EQ(1, VTLogger_Submit("INFORM", 0, "other entry"));
+    VTLogger_Free();
+    CliRun log = run_cli("log " + root_option());
+    CliRun show = run_cli("log show " + root_option());
+    EXPECT_EQ(0, show.exitCode) << show.err;
+    EXPECT_EQ(log.out, show.out);
+    EXPECT_THAT(show.out, HasSubstr("kept entry"));
+
+    CliRun unconfirmed = run_cli("log erase --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
+    EXPECT_EQ(2, unconfirmed.exitCode);
+    EXPECT_THAT(unconfirmed.err, StartsWith("quillfence: log erase needs --yes (it erases the whole access log)\n"));
+    CliRun wrong = run_cli("log erase --yes --password-stdin " + root_option(), "", "wrong\n");
+    EXPECT_EQ(1, wrong.exitCode);
+    EXPECT_EQ("quillfence: Password Incorrect\n", wrong.err);
+    EXPECT_EQ(2u, log_lines().size());
+
+    CliRun erase = run_cli("log erase --yes --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
+    EXPECT_EQ(0, erase.exitCode) << erase.err;
+    EXPECT_EQ("the access log is erased\n", erase.out);
+    EXPECT_TRUE(log_lines().empty());
+    EXPECT_EQ("", run_cli("log show " + root_option()).out);
+    VTLogger_Free();  // later tests read the log of their own root
+}
+
+std::string file_bytes(const std::string& path) { return read_file(path); }
+
+// The update server's four files for an update whose topic list is the machine's own.
+void serve_update(qf_test::HttpTestServer& server, const std::string& topicList) {
+    server.answer("/downloads/filters/v2/dload0.dd0",
+                  qf_test::HttpAnswer(200, "1000\n200\n" + std::to_string(topicList.size()) + "\n"));
+    server.answer("/downloads/filters/v2/dload1.dd1", qf_test::HttpAnswer(200, std::string(1000, 'd')));
+    server.answer("/downloads/filters/v2/dload2.dd2", qf_test::HttpAnswer(200, std::string(200, 'i')));
+    server.answer("/downloads/filters/v2/dload3.dd3", qf_test::HttpAnswer(200, topicList));
+}
+
+void set_update_server(const std::string& server) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Marrowby\\Quillfence\\2.2", 0,
+                                           KEY_ALL_ACCESS, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "UpdateServer", 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(server.c_str()),
+                                            static_cast<DWORD>(server.size() + 1)));
+    RegCloseKey(key);
+}
+
+TEST_F(QuillfenceCli, UpdateInstallsTheFilterUpdateBehindThePassword) {
+    qf_test::HttpTestServer server;
+    set_update_server(server.address());
+    const std::string dictionary = root_.file("drive_c/Program Files/Quillfence/db/dict1/worddict.dat");
+    const std::string factoryDictionary = file_bytes(dictionary);
+    serve_update(server, file_bytes(root_.file("drive_c/WINDOWS/SYSTEM32/ixplor64.dll")));
+
+    CliRun wrong = run_cli("update --password-stdin " + root_option(), "", "wrong\n");
+    EXPECT_EQ(1, wrong.exitCode);
+    EXPECT_EQ("quillfence: Password Incorrect\n", wrong.err);
+    EXPECT_TRUE(server.requests().empty());
+
+    CliRun update = run_cli("update --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
+    EXPECT_EQ(0, update.exitCode) << update.err;
+    EXPECT_EQ("", update.err);
+    EXPECT_EQ("downloading 2004 bytes\ndownloaded 25%\ndownloaded 50%\ndownloaded 75%\ndownloaded 100%\n"
+              "Filter update successfully completed.\nPlease review your selections from the filter topic list.\n",
+              update.out);
+    EXPECT_EQ(std::string(1000, 'd'), file_bytes(dictionary));
+    ASSERT_EQ(4u, server.requests().size());
+    EXPECT_THAT(server.requests()[0].headerLines, ::testing::Contains("User-Agent: quillfence"));
+    EXPECT_NE(factoryDictionary, file_bytes(dictionary));
+}
+
+TEST_F(QuillfenceCli, AnUpdateThatFailsShowsTheMessagesAndExitsWithOne) {
+    set_update_server("127.0.0.1:" + std::to_string(qf_test::unused_loopback_port()));
+    CliRun update = run_cli("update --password-stdin " + root_option(), "", std::string(kPassword) + "\n");
+    EXPECT_EQ(1, update.exitCode);
+    EXPECT_EQ("", update.out);
+    EXPECT_THAT(update.err, StartsWith("quillfence: Couldn't connect to server"));
+    EXPECT_THAT(update.err, EndsWith("\nquillfence: Error updating filter.\nPlease retry later.\n"));
+}
+
 TEST_F(QuillfenceCli, TheRootOptionWinsOverTheEnvironmentWhichWinsOverTheDefault) {
     qf_test::TempMachineRoot other;  // now named by QUILLFENCE_ROOT
     std::string error;
@@ -154,6 +236,11 @@ TEST_F(QuillfenceCli, BadUsageShowsTheUsageLineAndExitsWithTwo) {
         {"status --root=", "quillfence: --root needs a directory\n"},
         {"status --root /a --root /b", "quillfence: --root is given twice\n"},
         {"status --password-stdin", "quillfence: --password-stdin is for the commands that change something\n"},
+        {"status --yes", "quillfence: unexpected argument '--yes'\n"},
+        {"log show extra", "quillfence: unexpected argument 'extra'\n"},
+        {"log erase", "quillfence: log erase needs --yes (it erases the whole access log)\n"},
+        {"log erase --yes extra", "quillfence: unexpected argument 'extra'\n"},
+        {"update now", "quillfence: unexpected argument 'now'\n"},
         {"list", "quillfence: list needs LIST\n"},
         {"add disallow", "quillfence: add needs LIST and TEXT\n"},
         {"remove words badword", "quillfence: unknown list 'words' (disallow, allow or search)\n"},

@@ -78,6 +78,7 @@ protected:
 TEST_F(Machine, FreshRootHoldsWhatTheControlCenterAndFilterRead) {
     init();
     EXPECT_EQ(registry_string(kProductKey, "DBDIR"), "C:\\Program Files\\Quillfence\\");
+    EXPECT_EQ(registry_string(kProductKey, "UpdateServer"), "update.quillfence.test");
     EXPECT_EQ(registry_string(kVersionKey, "CurrentVersion"), "5.0");
     EXPECT_EQ(registry_string(kVersionKey, "CSDVersion"), "Service Pack 4");
     EXPECT_EQ(registry_string(kVersionKey, "ProductName"), "Microsoft Windows 2000");

@@ -89,6 +89,26 @@ typedef struct tagCREATESTRUCTA {
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
+/* MessageBox: buttons, icons and the default button (MB_*), and the answers (ID*). */
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_YESNO 0x00000004L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONMASK 0x000000F0L
+#define MB_DEFMASK 0x00000F00L
+
 /* Class styles */
 #define CS_VREDRAW 0x0001
 #define CS_HREDRAW 0x0002
