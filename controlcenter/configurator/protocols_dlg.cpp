@@ -80,7 +80,7 @@ void CProtocolsDlg::OnOK() {
 // The factory rules are stored from a table of their own, so that a reset that fails leaves the
 // rules shown and the table behind them as they were.
 void CProtocolsDlg::OnFactorySettings() {
-    ProtocolRuleTable factory;
+    ProtocolRuleTable factory{};
     if (MessageBox(kProtocolStoreTexts.resetQuestion, kResetCaption, MB_YESNO | MB_DEFBUTTON2) == IDYES &&
         vtfw_regen(&factory) == 1) {
         ListResetContent(IDC_PROTOCOL_LIST);

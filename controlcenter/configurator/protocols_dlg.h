@@ -25,6 +25,6 @@ protected:
 private:
     void ShowRules();
 
-    ProtocolRuleTable m_table;
+    ProtocolRuleTable m_table{};
     bool m_loaded = false;  // false when the rules could neither be read nor restored
 };

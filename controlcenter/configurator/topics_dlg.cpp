@@ -74,7 +74,7 @@ void CTopicsDlg::OnOK() {
 // The factory topics are stored from a record of their own, so that a reset that fails leaves
 // the topics shown and the record behind them as they were.
 void CTopicsDlg::OnFactorySettings() {
-    TopicRecord factory;
+    TopicRecord factory{};
     if (MessageBox(kTopicStoreTexts.resetQuestion, kResetCaption, MB_YESNO | MB_DEFBUTTON2) == IDYES &&
         vtlist_regen(&factory) == 1) {
         ListResetContent(IDC_TOPIC_LIST);

@@ -24,6 +24,6 @@ protected:
 private:
     void ShowTopics();
 
-    TopicRecord m_record;
+    TopicRecord m_record{};
     bool m_loaded = false;  // false when the topic list could neither be read nor restored
 };
