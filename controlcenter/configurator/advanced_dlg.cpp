@@ -3,7 +3,11 @@
 #include "change_markers.h"
 #include "change_password_dlg.h"
 #include "context_help.h"
+#include "list_rules.h"
+#include "list_window_dlg.h"
+#include "protocols_dlg.h"
 #include "resource.h"
+#include "topics_dlg.h"
 
 #include <vttray.h>
 
@@ -18,6 +22,14 @@ const DWORD kHelpIds[] = {
     0, 0,
 };
 #undef HELP_PAIR
+
+// A settings dialog run modally over the Advanced settings window; its change marker is set when
+// the dialog reports itself changed.
+template <typename Dialog>
+void run_settings_dialog(Dialog& dialog, ChangeArea area) {
+    dialog.DoModal();
+    if (dialog.m_changed == 1) SetChangeMarker(area);
+}
 
 }  // namespace
 
@@ -41,19 +53,39 @@ END_MESSAGE_MAP()
 
 CAdvancedDlg::CAdvancedDlg(CDialog* parent) : CDialog(IDD_ADVANCED_SETTINGS, parent) {}
 
-// The log viewer, the log erase, the settings dialogs and the filter update are not built yet:
-// their buttons open nothing, and set no change marker.
+// The log viewer, the log erase, the rating and time dialogs and the filter update are not built
+// yet: their buttons open nothing, and set no change marker.
 void CAdvancedDlg::OnViewLog() {}
 void CAdvancedDlg::OnEraseLog() {}
-void CAdvancedDlg::OnAllowSites() {}
-void CAdvancedDlg::OnSearchEngines() {}
-void CAdvancedDlg::OnDisallowList() {}
-void CAdvancedDlg::OnProtocols() {}
-void CAdvancedDlg::OnFilterTopics() {}
 void CAdvancedDlg::OnUpdateFilter() {}
 void CAdvancedDlg::OnRsaciSettings() {}
 void CAdvancedDlg::OnSafeSurfSettings() {}
 void CAdvancedDlg::OnAccessTimes() {}
+
+void CAdvancedDlg::OnAllowSites() {
+    CListWindowDlg dialog(AllowUnchangedList, this);
+    run_settings_dialog(dialog, ChangeArea::AllowSites);
+}
+
+void CAdvancedDlg::OnSearchEngines() {
+    CListWindowDlg dialog(SearchEngineList, this);
+    run_settings_dialog(dialog, ChangeArea::SearchEngines);
+}
+
+void CAdvancedDlg::OnDisallowList() {
+    CListWindowDlg dialog(DisallowList, this);
+    run_settings_dialog(dialog, ChangeArea::Disallow);
+}
+
+void CAdvancedDlg::OnProtocols() {
+    CProtocolsDlg dialog(this);
+    run_settings_dialog(dialog, ChangeArea::Protocols);
+}
+
+void CAdvancedDlg::OnFilterTopics() {
+    CTopicsDlg dialog(this);
+    run_settings_dialog(dialog, ChangeArea::Topics);
+}
 
 // A new password changes no filter setting: no marker.
 void CAdvancedDlg::OnChangePassword() {

@@ -1,10 +1,12 @@
 // The Control Center's dialog templates and string table. Positions are in dialog units.
 #include "configurator_resources.h"
 
+#include "list_resources.h"
 #include "password_rules.h"
 #include "resource.h"
 
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -93,6 +95,15 @@ const DlgString kStrings[] = {
     {IDS_ABOUTBOX, "&About Quillfence..."},
 };
 
+// The windows above, then the templates each settings area keeps in a source of its own.
+std::vector<DlgTemplate> all_templates() {
+    std::vector<DlgTemplate> all(std::begin(kTemplates), std::end(kTemplates));
+    all.insert(all.end(), kListTemplates, kListTemplates + kListTemplateCount);
+    return all;
+}
+
+const std::vector<DlgTemplate> kAllTemplates = all_templates();
+
 }  // namespace
 
-const DlgResources kConfiguratorResources = {kTemplates, std::size(kTemplates), kStrings, std::size(kStrings)};
+const DlgResources kConfiguratorResources = {kAllTemplates.data(), kAllTemplates.size(), kStrings, std::size(kStrings)};

@@ -54,3 +54,25 @@
 #define IDC_SAFESURF_SETTINGS 1036
 #define IDC_ACCESS_TIMES 1049
 #define IDC_ADVANCED_DONE 1107
+
+// Word and site list dialogs: the list window (one template for the three lists), its Insert
+// dialog and its Update or edit dialog; the Filter topics and Protocol blocking dialogs.
+#define IDD_FILTER_TOPICS 145
+#define IDD_LIST_WINDOW 146
+#define IDD_LIST_INSERT 147
+#define IDD_LIST_UPDATE 148
+#define IDD_PROTOCOLS 161
+
+#define IDC_TOPICS_FACTORY 1115
+#define IDC_PROTOCOLS_FACTORY 1116
+#define IDC_PROTOCOL_LIST 1117
+#define IDC_TOPIC_LIST 1118
+#define IDC_LIST_GUIDANCE 1120
+#define IDC_LIST_GUIDANCE_SITES 1121
+#define IDC_LIST_ENTRIES 1122
+#define IDC_LIST_HINT 1123
+#define IDC_LIST_INSERT 1124
+#define IDC_ENTRY_HEADING 1125
+#define IDC_ENTRY_LABEL 1126
+#define IDC_ENTRY_TEXT 1127
+#define IDC_ENTRY_DELETE 1128

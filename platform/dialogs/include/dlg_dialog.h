@@ -135,7 +135,10 @@ public:
     std::string ListGetText(int id, int index) const;
     int ListGetCurSel(int id) const;
     int ListSetCurSel(int id, int index);
+    // The first line, from the top, that equals text (Exact) or begins with it (prefix), without
+    // regard to case; LB_ERR when there is none.
     int ListFindStringExact(int id, const char* text) const;
+    int ListFindString(int id, const char* prefix) const;
     int ListGetCheck(int id, int index) const;
     int ListSetCheck(int id, int index, int check);
 

@@ -195,8 +195,13 @@ int CDialog::ListAddString(int id, const char* text) {
     if (!is_list(control)) return LB_ERR;
     std::string line = text ? text : "";
     size_t at = control->items.size();
+    // As on the platform, a sorted list orders its lines without regard to case.
     if (control->style & DLGS_SORTED)
-        at = std::upper_bound(control->items.begin(), control->items.end(), line) - control->items.begin();
+        at = std::upper_bound(control->items.begin(), control->items.end(), line,
+                              [](const std::string& a, const std::string& b) {
+                                  return strcasecmp(a.c_str(), b.c_str()) < 0;
+                              }) -
+             control->items.begin();
     control->items.insert(control->items.begin() + at, line);
     control->itemChecks.insert(control->itemChecks.begin() + at, 0);
     if (control->selection >= static_cast<int>(at)) ++control->selection;
@@ -272,6 +277,15 @@ int CDialog::ListFindStringExact(int id, const char* text) const {
     if (!is_list(control) || !text) return LB_ERR;
     for (size_t i = 0; i < control->items.size(); ++i)
         if (strcasecmp(control->items[i].c_str(), text) == 0) return static_cast<int>(i);
+    return LB_ERR;
+}
+
+int CDialog::ListFindString(int id, const char* prefix) const {
+    DlgControl* control = control_of(window_, id);
+    if (!is_list(control) || !prefix) return LB_ERR;
+    const size_t length = strlen(prefix);
+    for (size_t i = 0; i < control->items.size(); ++i)
+        if (strncasecmp(control->items[i].c_str(), prefix, length) == 0) return static_cast<int>(i);
     return LB_ERR;
 }
 

@@ -211,6 +211,38 @@ TEST(DialogControls, ListsCombosSlidersAndScrollBarsNotifyTheirOwner) {
     EXPECT_EQ(IDCANCEL, r.result);
 }
 
+// A sorted list as the platform keeps it: lines in order without regard to case; the prefix and
+// exact searches from the top, also without regard to case.
+class SortedListDialog : public CDialog {
+public:
+    SortedListDialog() : CDialog(7) {}
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        for (const char* line : {"banana", "Apple", "apricot", "BAN", "cherry"}) ListAddString(kList, line);
+        for (int i = 0; i < ListGetCount(kList); ++i) g_heard.push_back(ListGetText(kList, i));
+        for (const char* text : {"ban", "BANANA", "ap", "c", "x"}) {
+            g_heard.push_back(std::string(text) + " " + std::to_string(ListFindString(kList, text)) + " " +
+                              std::to_string(ListFindStringExact(kList, text)));
+        }
+        EndDialog(IDOK);
+        return TRUE;
+    }
+};
+
+TEST(DialogControls, ASortedListIgnoresCaseInItsOrderAndItsSearches) {
+    g_heard.clear();
+    DlgSetResources(&kResources);
+    HeadlessBackend backend(HeadlessScriptText(""));
+    DlgSetBackend(&backend);
+    SortedListDialog dialog;
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    DlgSetBackend(nullptr);
+    EXPECT_THAT(g_heard, ElementsAre("Apple", "apricot", "BAN", "banana", "cherry", "ban 2 2", "BANANA 3 3",
+                                     "ap 0 -1", "c 4 -1", "x -1 -1"));
+}
+
 TEST(DialogNesting, AWindowOpenedByAHandlerRunsOnTheSameScript) {
     Played r = run("click 20\nexpect-window 8\ntype 10 inner\nenter\nexpect-window 7\nexpect-text 10 \nclick 1\n");
     EXPECT_EQ("", r.failure);
