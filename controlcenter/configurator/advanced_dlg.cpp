@@ -4,6 +4,9 @@
 #include "change_password_dlg.h"
 #include "context_help.h"
 #include "resource.h"
+#include "rsaci_dlg.h"
+#include "safesurf_dlg.h"
+#include "time_manager_dlg.h"
 
 #include <vttray.h>
 
@@ -41,8 +44,8 @@ END_MESSAGE_MAP()
 
 CAdvancedDlg::CAdvancedDlg(CDialog* parent) : CDialog(IDD_ADVANCED_SETTINGS, parent) {}
 
-// The log viewer, the log erase, the settings dialogs and the filter update are not built yet:
-// their buttons open nothing, and set no change marker.
+// The log viewer, the log erase, the list, topic and protocol dialogs and the filter update are
+// not built yet: their buttons open nothing, and set no change marker.
 void CAdvancedDlg::OnViewLog() {}
 void CAdvancedDlg::OnEraseLog() {}
 void CAdvancedDlg::OnAllowSites() {}
@@ -51,9 +54,26 @@ void CAdvancedDlg::OnDisallowList() {}
 void CAdvancedDlg::OnProtocols() {}
 void CAdvancedDlg::OnFilterTopics() {}
 void CAdvancedDlg::OnUpdateFilter() {}
-void CAdvancedDlg::OnRsaciSettings() {}
-void CAdvancedDlg::OnSafeSurfSettings() {}
-void CAdvancedDlg::OnAccessTimes() {}
+
+void CAdvancedDlg::OnRsaciSettings() {
+    CRsaciDlg dialog(this);
+    dialog.DoModal();
+    if (dialog.Changed()) SetChangeMarker(ChangeArea::Rsaci);
+}
+
+// The SafeSurf dialog ends with Done only once it has stored its settings.
+void CAdvancedDlg::OnSafeSurfSettings() {
+    CSafeSurfDlg dialog(this);
+    if (dialog.DoModal() == IDOK) SetChangeMarker(ChangeArea::SafeSurf);
+}
+
+// The time dialogs store every change at once, so the marker follows the changed flag however
+// the window is closed.
+void CAdvancedDlg::OnAccessTimes() {
+    CTimeManagerDlg dialog(this);
+    dialog.DoModal();
+    if (dialog.Changed()) SetChangeMarker(ChangeArea::AccessTimes);
+}
 
 // A new password changes no filter setting: no marker.
 void CAdvancedDlg::OnChangePassword() {

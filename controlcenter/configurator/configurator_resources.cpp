@@ -5,6 +5,7 @@
 #include "resource.h"
 
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -75,7 +76,7 @@ const DlgControlTemplate kAdvancedControls[] = {
     {IDC_ADVANCED_DONE, K::Button, "Done", 120, 192, 60, 14, DLGS_DEFAULT, 0, 0},
 };
 
-const DlgTemplate kTemplates[] = {
+const DlgTemplate kMainTemplates[] = {
     {IDD_ABOUTBOX, "About Quillfence", 0, 0, 255, 60, DLGW_SYSMENU, kAboutControls, std::size(kAboutControls)},
     {IDD_CONFIGURATOR_DIALOG, "Quillfence", 0, 0, 200, 107, DLGW_SYSMENU | DLGW_CONTEXTHELP | DLGW_MINIMIZEBOX | DLGW_APPWINDOW,
      kMainControls, std::size(kMainControls)},
@@ -93,6 +94,18 @@ const DlgString kStrings[] = {
     {IDS_ABOUTBOX, "&About Quillfence..."},
 };
 
+// Every template in one table. The template sets are constant data, set before any code runs.
+const std::vector<DlgTemplate>& all_templates() {
+    static const std::vector<DlgTemplate> all = [] {
+        std::vector<DlgTemplate> templates(std::begin(kMainTemplates), std::end(kMainTemplates));
+        for (const DlgTemplateSet* set : {&kRatingTimeTemplates})
+            templates.insert(templates.end(), set->templates, set->templates + set->count);
+        return templates;
+    }();
+    return all;
+}
+
 }  // namespace
 
-const DlgResources kConfiguratorResources = {kTemplates, std::size(kTemplates), kStrings, std::size(kStrings)};
+const DlgResources kConfiguratorResources = {all_templates().data(), all_templates().size(), kStrings,
+                                             std::size(kStrings)};

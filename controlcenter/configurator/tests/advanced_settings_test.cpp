@@ -65,7 +65,6 @@ TEST_F(AdvancedSettings, ButtonsOfDialogsNotYetBuiltOpenNothingAndChangePassword
     set_password("secret");
     Session session = RunDialog<CAdvancedDlg>(
         "click 1011\nclick 1016\nclick 1008\nclick 1009\nclick 1003\nclick 1035\nclick 1010\nclick 1013\n"
-        "click 1034\nclick 1036\nclick 1049\n"
         "click 1004\nexpect-window 134\nescape\nexpect-window 143\nclick 1107\n");
     EXPECT_EQ("", session.failure);
     EXPECT_THAT(session.shown, ElementsAre("window 143 \"Quillfence - Advanced settings\"",
