@@ -256,6 +256,22 @@ TEST_F(TimeDialogs, AStoreThatCannotBeReadIsRestoredWithItsBoxAndWarningAndOneTh
     EXPECT_EQ(1, std::count(log.begin(), log.end(), std::string(tampered))) << "nothing restored, nothing logged";
 }
 
+// The enable box reads the schedule afresh; one damaged meanwhile is replaced by the factory
+// schedule, which the list then shows, and the box is stored with it.
+TEST_F(TimeDialogs, TheEnableBoxOnAScheduleDamagedMeanwhileShowsTheFactoryScheduleItStores) {
+    store_schedule(schedule(0, 5, {{Mon, 16, 20}}));
+    CTimeManagerDlg dialog;
+    ProbedSession session = RunProbed(
+        "@do damage\nclick 1103\nexpect-box \"Error - Detected on current time settings\" \"An error occurred while "
+        "retrieving your current time settings.\\nThis will now default to the original factory settings.\"\n"
+        "answer IDOK\n@look enabled\nclick IDOK\n",
+        dialog, {{"damage", [] { damage_store("period.dat"); }}});
+    EXPECT_EQ("", session.failure);
+    EXPECT_EQ(7u, session.looks.at("enabled").items(1106).size());
+    EXPECT_EQ(1, stored_schedule().enabled);
+    EXPECT_THAT(stored_periods(), ::testing::ElementsAreArray(kWholeDays));
+}
+
 TEST_F(TimeDialogs, InsertAndUpdateDialogsWithoutARecordRefuseToStore) {
     damage_store("period.dat");
     set_store_read_only("period.dat", true);
