@@ -41,6 +41,7 @@ bool mark(AccessTimeTable* record, const AccessPeriod& period, TimeMessage* mess
 const char kTimeStoringError[] = "An error occurred while storing time information.";
 const char kTimeUpdatingError[] = "An error occurred while updating time information.";
 const char kTimeDeletingError[] = "An error occurred while deleting time information.";
+const char kTimeRetrievingError[] = "An error occurred while retrieving time information.";
 const char kTimeDeleteQuestion[] = "The access time will be permanently deleted.\nAre you sure ?";
 
 std::string BoundaryText(int boundary) {
@@ -49,6 +50,10 @@ std::string BoundaryText(int boundary) {
     char text[8];
     snprintf(text, sizeof(text), "%02d:%02d", boundary / 2, boundary % 2 ? 30 : 0);
     return text;
+}
+
+std::string MorePeriodsText() {
+    return "Only the first " + std::to_string(kMaxListedPeriods) + " periods are listed: more access times are allowed.";
 }
 
 const char* DayName(int day) { return day >= 0 && day < ACCESS_DAYS ? kDayNames[day] : ""; }

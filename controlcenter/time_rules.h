@@ -17,8 +17,9 @@ struct AccessPeriod {
     int end;
 };
 
-// The time manager window lists at most this many periods.
+// The time manager window lists at most this many periods, and says so when more are allowed.
 constexpr int kMaxListedPeriods = 150;
+std::string MorePeriodsText();
 
 // The time lists: boundary 0..47 as "00:00".."23:30", and boundary 48 (end lists only) as "23:59".
 std::string BoundaryText(int boundary);
@@ -45,6 +46,7 @@ struct TimeMessage {
 extern const char kTimeStoringError[];   // after an insert, the enable box, the warning list
 extern const char kTimeUpdatingError[];  // after an update
 extern const char kTimeDeletingError[];  // after a delete
+extern const char kTimeRetrievingError[];  // the Update or delete dialog's record cannot be read
 extern const char kTimeDeleteQuestion[];  // Yes and No, No the default, caption "Delete access time"
 
 // Insert dialog, Insert pressed: marks period on record, or with wholeWeek the same begin and end

@@ -8,8 +8,15 @@
 #include "protocols_dlg.h"
 #include "resource.h"
 #include "topics_dlg.h"
+#include "rsaci_dlg.h"
+#include "safesurf_dlg.h"
+#include "time_manager_dlg.h"
 
+#include <dlg_app.h>
+#include <log_buttons.h>
 #include <vttray.h>
+
+#include <commctrl.h>
 
 namespace {
 
@@ -53,14 +60,65 @@ END_MESSAGE_MAP()
 
 CAdvancedDlg::CAdvancedDlg(CDialog* parent) : CDialog(IDD_ADVANCED_SETTINGS, parent) {}
 
-// The log viewer, the log erase, the rating and time dialogs and the filter update are not built
-// yet: their buttons open nothing, and set no change marker.
-void CAdvancedDlg::OnViewLog() {}
-void CAdvancedDlg::OnEraseLog() {}
-void CAdvancedDlg::OnUpdateFilter() {}
-void CAdvancedDlg::OnRsaciSettings() {}
-void CAdvancedDlg::OnSafeSurfSettings() {}
-void CAdvancedDlg::OnAccessTimes() {}
+void CAdvancedDlg::OnViewLog() { ViewLog(*this); }
+void CAdvancedDlg::OnEraseLog() { EraseLog(*this); }
+void CAdvancedDlg::OnUpdateFilter() { update_.UpdateFilter(); }
+
+// The progress bar's messages, as the common control answers them: a range answers the range
+// before (low and high in 16 bits each), a position the position before.
+LRESULT CAdvancedDlg::SendProgressMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT previousRange = MAKELRESULT(progressLow_ & 0xFFFF, progressHigh_ & 0xFFFF);
+    const int position = GetPos(IDC_UPDATE_PROGRESS);
+    switch (message) {
+    case PBM_SETRANGE:
+        progressLow_ = LOWORD(lParam);
+        progressHigh_ = HIWORD(lParam);
+        SetRange(IDC_UPDATE_PROGRESS, progressLow_, progressHigh_);
+        return previousRange;
+    case PBM_SETRANGE32:
+        progressLow_ = static_cast<int>(wParam);
+        progressHigh_ = static_cast<int>(lParam);
+        SetRange(IDC_UPDATE_PROGRESS, progressLow_, progressHigh_);
+        return previousRange;
+    case PBM_SETPOS:
+        SetPos(IDC_UPDATE_PROGRESS, static_cast<int>(wParam));
+        return position;
+    case PBM_DELTAPOS:
+        SetPos(IDC_UPDATE_PROGRESS, position + static_cast<int>(wParam));
+        return position;
+    default:
+        return 0;
+    }
+}
+
+void CAdvancedDlg::EnableButton(int id, BOOL enable) { EnableDlgItem(id, enable); }
+void CAdvancedDlg::Refresh() { UpdateWindow(); }
+int CAdvancedDlg::ShowMessageBox(const char* text, const char* caption, UINT type) {
+    return MessageBox(text, caption, type);
+}
+void CAdvancedDlg::ShowWaitCursor() { previousCursor_ = DlgSetCursor(DlgLoadCursor(IDC_WAIT)); }
+void CAdvancedDlg::RestoreCursor() { DlgSetCursor(previousCursor_); }
+void CAdvancedDlg::SetFilterUpdateMarker() { SetChangeMarker(ChangeArea::FilterUpdate); }
+
+void CAdvancedDlg::OnRsaciSettings() {
+    CRsaciDlg dialog(this);
+    dialog.DoModal();
+    if (dialog.Changed()) SetChangeMarker(ChangeArea::Rsaci);
+}
+
+// The SafeSurf dialog ends with Done only once it has stored its settings.
+void CAdvancedDlg::OnSafeSurfSettings() {
+    CSafeSurfDlg dialog(this);
+    if (dialog.DoModal() == IDOK) SetChangeMarker(ChangeArea::SafeSurf);
+}
+
+// The time dialogs store every change at once, so the marker follows the changed flag however
+// the window is closed.
+void CAdvancedDlg::OnAccessTimes() {
+    CTimeManagerDlg dialog(this);
+    dialog.DoModal();
+    if (dialog.Changed()) SetChangeMarker(ChangeArea::AccessTimes);
+}
 
 void CAdvancedDlg::OnAllowSites() {
     CListWindowDlg dialog(AllowUnchangedList, this);

@@ -77,7 +77,7 @@ const DlgControlTemplate kAdvancedControls[] = {
     {IDC_ADVANCED_DONE, K::Button, "Done", 120, 192, 60, 14, DLGS_DEFAULT, 0, 0},
 };
 
-const DlgTemplate kTemplates[] = {
+const DlgTemplate kMainTemplates[] = {
     {IDD_ABOUTBOX, "About Quillfence", 0, 0, 255, 60, DLGW_SYSMENU, kAboutControls, std::size(kAboutControls)},
     {IDD_CONFIGURATOR_DIALOG, "Quillfence", 0, 0, 200, 107, DLGW_SYSMENU | DLGW_CONTEXTHELP | DLGW_MINIMIZEBOX | DLGW_APPWINDOW,
      kMainControls, std::size(kMainControls)},
@@ -95,15 +95,19 @@ const DlgString kStrings[] = {
     {IDS_ABOUTBOX, "&About Quillfence..."},
 };
 
-// The windows above, then the templates each settings area keeps in a source of its own.
-std::vector<DlgTemplate> all_templates() {
-    std::vector<DlgTemplate> all(std::begin(kTemplates), std::end(kTemplates));
-    all.insert(all.end(), kListTemplates, kListTemplates + kListTemplateCount);
+// Every template in one table. The template sets are constant data, set before any code runs.
+const std::vector<DlgTemplate>& all_templates() {
+    static const std::vector<DlgTemplate> all = [] {
+        std::vector<DlgTemplate> templates(std::begin(kMainTemplates), std::end(kMainTemplates));
+        templates.insert(templates.end(), kListTemplates, kListTemplates + kListTemplateCount);
+        for (const DlgTemplateSet* set : {&kRatingTimeTemplates})
+            templates.insert(templates.end(), set->templates, set->templates + set->count);
+        return templates;
+    }();
     return all;
 }
 
-const std::vector<DlgTemplate> kAllTemplates = all_templates();
-
 }  // namespace
 
-const DlgResources kConfiguratorResources = {kAllTemplates.data(), kAllTemplates.size(), kStrings, std::size(kStrings)};
+const DlgResources kConfiguratorResources = {all_templates().data(), all_templates().size(), kStrings,
+                                             std::size(kStrings)};

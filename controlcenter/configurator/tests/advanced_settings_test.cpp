@@ -4,6 +4,8 @@
 #include "advanced_dlg.h"
 #include "change_markers.h"
 
+#include <http_test_server.h>
+#include <vtlogger.h>
 #include <vttray.h>
 
 #include <gmock/gmock.h>
@@ -61,15 +63,47 @@ TEST_F(AdvancedSettings, EscapeAndTheCloseBoxSkipThePromptAndKeepTheMarkersForTh
     EXPECT_THAT(done.shown, Contains(kQuestion));
 }
 
-TEST_F(AdvancedSettings, ButtonsOfDialogsNotYetBuiltOpenNothingAndChangePasswordOpensItsDialog) {
+TEST_F(AdvancedSettings, ChangePasswordOpensItsDialogAndSetsNoMarker) {
     set_password("secret");
-    Session session = RunDialog<CAdvancedDlg>(
-        "click 1011\nclick 1016\nclick 1013\nclick 1034\nclick 1036\nclick 1049\n"
-        "click 1004\nexpect-window 134\nescape\nexpect-window 143\nclick 1107\n");
+    Session session =
+        RunDialog<CAdvancedDlg>("click 1004\nexpect-window 134\nescape\nexpect-window 143\nclick 1107\n");
     EXPECT_EQ("", session.failure);
     EXPECT_THAT(session.shown, ElementsAre("window 143 \"Quillfence - Advanced settings\"",
                                            "window 134 \"Quillfence - Change login password\"", "end 134 IDCANCEL",
                                            "end 143 IDOK"));
+    EXPECT_FALSE(AnyChangeMarker());
+}
+
+// Erase Log asks first; only Yes erases, and neither sets a marker.
+TEST_F(AdvancedSettings, EraseLogAsksAndErasesOnlyOnYes) {
+    VTLogger_Free();
+    ASSERT_EQ(1, VTLogger_Submit("BLOCK", 80, "an entry"));
+    VTLogger_Free();
+    const std::string question =
+        "box 143 \"Quillfence - Erase log\" \"The current log will be completely erased.\\nDo you want to erase the "
+        "log ?\" MB_YESNO|MB_DEFBUTTON2";
+    Session no = RunDialog<CAdvancedDlg>("click 1016\nanswer IDNO\nclick 1107\n");
+    EXPECT_EQ("", no.failure);
+    EXPECT_THAT(no.shown, Contains(question));
+    EXPECT_EQ(1u, log_lines().size());
+    Session yes = RunDialog<CAdvancedDlg>("click 1016\nanswer IDYES\nclick 1107\n");
+    EXPECT_EQ("", yes.failure);
+    EXPECT_TRUE(log_lines().empty());
+    EXPECT_FALSE(AnyChangeMarker());
+    VTLogger_Free();
+}
+
+// A filter update that cannot reach the server shows the internet error's text, then the
+// update's own message; the button is enabled again and no marker is set.
+TEST_F(AdvancedSettings, AFailedFilterUpdateSaysSoAndSetsNoMarker) {
+    set_string("SOFTWARE\\Marrowby\\Quillfence\\2.2", "UpdateServer",
+               ("127.0.0.1:" + std::to_string(qf_test::unused_loopback_port())).c_str());
+    Session session = RunDialog<CAdvancedDlg>(
+        "click 1013\nanswer IDOK\nexpect-box \"Quillfence - Filter update\" \"Error updating filter.\\nPlease retry "
+        "later.\"\nanswer IDOK\nexpect-enabled 1013 yes\nclick 1107\n");
+    EXPECT_EQ("", session.failure);
+    ASSERT_GE(session.shown.size(), 3u);
+    EXPECT_THAT(session.shown[1], HasSubstr("box 143 \"Error\" \"Couldn't connect to server"));
     EXPECT_FALSE(AnyChangeMarker());
 }
 

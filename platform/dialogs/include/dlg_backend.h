@@ -30,6 +30,7 @@ struct DlgControl {
     std::vector<int> itemChecks;     // check lists: one per line
     int selection = -1;
     int low = 0, high = 100, position = 0;  // sliders, scroll bars, progress bar
+    int tickFrequency = 0;                  // sliders: a tick every that many positions (0: none)
     int textLimit = 30000;                  // edits: what the user may type
 
     HWND handle() const { return reinterpret_cast<HWND>(const_cast<DlgControl*>(this)); }

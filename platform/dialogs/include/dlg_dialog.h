@@ -154,6 +154,8 @@ public:
     void SetRange(int id, int low, int high);
     void SetPos(int id, int position);
     int GetPos(int id) const;
+    // Sliders: a tick mark every frequency positions from the low end (0: none).
+    void SetTicFreq(int id, int frequency);
 
     // A modal message box owned by this window; the button pressed (IDOK, IDYES, ...).
     int MessageBox(const char* text, const char* caption, UINT type = MB_OK);

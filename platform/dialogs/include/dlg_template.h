@@ -31,6 +31,7 @@ enum : DWORD {
     DLGS_VERTICAL = 0x0040,   // slider or scroll bar standing upright
     DLGS_SORTED = 0x0080,     // list or combo box keeps its lines sorted
     DLGS_HIDDEN = 0x0100,     // starts hidden
+    DLGS_TABSTOPS = 0x0200,   // list box: tabs in its lines align at tab stops
 };
 
 // Dialog styles (DlgTemplate::style).

@@ -326,6 +326,13 @@ void CDialog::SetPos(int id, int position) {
     DlgGetBackend()->Changed(*this, id);
 }
 
+void CDialog::SetTicFreq(int id, int frequency) {
+    DlgControl* control = control_of(window_, id);
+    if (!control || control->kind != DlgControlKind::Slider) return;
+    control->tickFrequency = frequency > 0 ? frequency : 0;
+    DlgGetBackend()->Changed(*this, id);
+}
+
 int CDialog::GetPos(int id) const {
     DlgControl* control = control_of(window_, id);
     return has_range(control) ? control->position : 0;

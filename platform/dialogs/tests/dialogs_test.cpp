@@ -243,6 +243,36 @@ TEST(DialogControls, ASortedListIgnoresCaseInItsOrderAndItsSearches) {
                                      "ap 0 -1", "c 4 -1", "x -1 -1"));
 }
 
+// A slider keeps its tick frequency for the backend that draws it; other controls take none.
+TEST(DialogControls, SlidersKeepTheirTickFrequency) {
+    class Ticks : public CDialog {
+    public:
+        Ticks() : CDialog(7) {}
+        int slider = -1, bar = -1, cleared = -1;
+
+    protected:
+        BOOL OnInitDialog() override {
+            SetTicFreq(kSlider, 2);
+            SetTicFreq(kUpright, 5);
+            slider = DlgWindowOf(*this)->find(kSlider)->tickFrequency;
+            bar = DlgWindowOf(*this)->find(kUpright)->tickFrequency;
+            SetTicFreq(kSlider, -3);
+            cleared = DlgWindowOf(*this)->find(kSlider)->tickFrequency;
+            EndDialog(IDOK);
+            return TRUE;
+        }
+    };
+    DlgSetResources(&kResources);
+    HeadlessBackend backend(HeadlessScriptText(""));
+    DlgSetBackend(&backend);
+    Ticks dialog;
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    DlgSetBackend(nullptr);
+    EXPECT_EQ(2, dialog.slider);
+    EXPECT_EQ(0, dialog.bar);
+    EXPECT_EQ(0, dialog.cleared);
+}
+
 TEST(DialogNesting, AWindowOpenedByAHandlerRunsOnTheSameScript) {
     Played r = run("click 20\nexpect-window 8\ntype 10 inner\nenter\nexpect-window 7\nexpect-text 10 \nclick 1\n");
     EXPECT_EQ("", r.failure);
