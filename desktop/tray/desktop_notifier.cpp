@@ -12,6 +12,7 @@ const char kInterface[] = "org.freedesktop.Notifications";
 const char kAppName[] = "Quillfence";
 const char kAppIcon[] = "dialog-warning";
 const int kCallTimeoutMs = 5000;
+const guint kEndGraceMs = 1000;  // how long the end waits for the answers of calls under way
 
 bool has_capability(GVariant* reply, const char* wanted) {
     GVariantIter* capabilities = nullptr;
@@ -39,6 +40,22 @@ DesktopNotifier::DesktopNotifier(GDBusConnection* bus)
       cancellable_(g_cancellable_new()) {}
 
 DesktopNotifier::~DesktopNotifier() {
+    // A notification the service already has is answered at once: wait a little for its answer,
+    // so that what was shown is recorded as shown.
+    if (underWay_ > 0) {
+        bool late = false;
+        GSource* timer = g_timeout_source_new(kEndGraceMs);
+        g_source_set_callback(
+            timer, [](gpointer flag) -> gboolean {
+                *static_cast<bool*>(flag) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &late, NULL);
+        g_source_attach(timer, context_);
+        while (underWay_ > 0 && !late) g_main_context_iteration(context_, TRUE);
+        g_source_destroy(timer);
+        g_source_unref(timer);
+    }
     g_cancellable_cancel(cancellable_);
     while (underWay_ > 0) g_main_context_iteration(context_, TRUE);
     g_object_unref(cancellable_);

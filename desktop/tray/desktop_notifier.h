@@ -10,7 +10,8 @@ class DesktopNotifier {
 public:
     // Calls go out on bus; their answers come in the calling thread's main context.
     explicit DesktopNotifier(GDBusConnection* bus);
-    // Cancels the calls under way and waits for their answers (their done is not called then).
+    // Waits up to a second for the answers of the calls under way (their done is called), then
+    // cancels the rest (their done is not called).
     ~DesktopNotifier();
     DesktopNotifier(const DesktopNotifier&) = delete;
     DesktopNotifier& operator=(const DesktopNotifier&) = delete;

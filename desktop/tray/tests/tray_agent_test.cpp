@@ -252,6 +252,9 @@ TEST_P(AgentEndsOnSignal, Cleanly) {
     EXPECT_EQ(0, stopAgent(GetParam())) << agentErrors();
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, AgentEndsOnSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Signals, AgentEndsOnSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : info.param == SIGINT ? "SIGINT" : "SIGHUP");
+                         });
 
 }  // namespace
