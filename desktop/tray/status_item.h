@@ -19,7 +19,7 @@ public:
     StatusItem(const StatusItem&) = delete;
     StatusItem& operator=(const StatusItem&) = delete;
 
-    // filterState as VTTray_FilterState gives it: 1 = on, 0 = off, -1 = not known.
+    // filterState as VTTray_ProviderState gives it: 1 = on, 0 = off, -1 = not known.
     void showFilterState(int filterState);
 
     // The item's bus name ("org.kde.StatusNotifierItem-PID-1").

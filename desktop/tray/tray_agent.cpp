@@ -28,8 +28,9 @@ TrayAgent::~TrayAgent() {
 }
 
 void TrayAgent::tick() {
-    VTTrayLoad();
-    item_->showFilterState(VTTray_FilterState());
+    // The provider key itself: the agent runs as the desktop's user, who may not write the
+    // registry where the recorded state is kept.
+    item_->showFilterState(VTTray_ProviderState());
     showAlerts(now_ms());
 }
 

@@ -14,8 +14,9 @@ class StatusItem;
 
 class TrayAgent {
 public:
-    // How often the state and the spool are read: a change shows within a second, and two reads
-    // of the registry and one of the spool twice a second cost nothing a desktop would notice.
+    // How often the state and the spool are read: a change shows within a second, and a read of
+    // the registry and one of the spool twice a second cost nothing a desktop would notice
+    // (watching the files instead would tie the agent to how the registry stores its keys).
     static const guint kTickMs = 500;
     // How long the agent waits before it offers kept alerts again to a notification service
     // that was not there or refused them.
