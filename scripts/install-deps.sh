@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev  # the filter update's HTTP client
   curl wget python3  # the live tests' clients
-  time)  # the live benchmark's memory figures
+  time  # the live benchmark's memory figures
+  libglib2.0-dev dbus-daemon)  # the tray agent (GDBus) and its tests' private session bus
 
 missing=()
 for p in "${packages[@]}"; do

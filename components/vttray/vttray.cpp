@@ -12,10 +12,10 @@ const char kProviderKey[] = QF_PROVIDER_KEY;
 extern "C" {
 
 void VTTrayLoad(void) {
-    HKEY provider;
-    DWORD on = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviderKey, 0, KEY_QUERY_VALUE, &provider) == ERROR_SUCCESS;
-    if (on) RegCloseKey(provider);
-    if (VTTray_FilterState() == (int)on) return;  // every filtered process calls this: write only a change
+    const int state = VTTray_ProviderState();
+    if (state < 0) return;  // nothing known to record
+    DWORD on = (DWORD)state;
+    if (VTTray_FilterState() == state) return;  // every filtered process calls this: write only a change
 
     HKEY tray;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, VTTRAY_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, NULL, &tray,
@@ -23,6 +23,16 @@ void VTTrayLoad(void) {
         return;
     RegSetValueExA(tray, VTTRAY_FILTER_ON, 0, REG_DWORD, (const BYTE*)&on, sizeof(on));
     RegCloseKey(tray);
+}
+
+int VTTray_ProviderState(void) {
+    HKEY provider;
+    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviderKey, 0, KEY_QUERY_VALUE, &provider);
+    if (status == ERROR_SUCCESS) {
+        RegCloseKey(provider);
+        return 1;
+    }
+    return status == ERROR_FILE_NOT_FOUND ? 0 : -1;
 }
 
 int VTTray_FilterState(void) {

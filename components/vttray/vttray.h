@@ -21,6 +21,10 @@ void VTTrayLoad(void);
 /* The state the tray shows: 1 = filtering on, 0 = off, -1 = never recorded. */
 int VTTray_FilterState(void);
 
+/* The state now, read from the provider key without recording it (for a tray that may not write
+ * HKEY_LOCAL_MACHINE): 1 = filtering on, 0 = off, -1 = the registry cannot be read. */
+int VTTray_ProviderState(void);
+
 #ifdef __cplusplus
 }
 #endif

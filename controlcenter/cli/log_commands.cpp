@@ -4,6 +4,7 @@
 #include "terminal_window.h"
 
 #include <log_buttons.h>
+#include <log_report_render.h>
 
 #include <vtlogger.h>
 
@@ -31,5 +32,12 @@ int LogEraseCommand() {
     TerminalWindow window(IDYES);
     if (!EraseLog(window)) return Failure("the access log cannot be erased");
     printf("the access log is erased\n");
+    return 0;
+}
+
+int LogReportCommand(int days, const std::string* htmlFile) {
+    std::string text, error;
+    if (!WriteLogReport(days, htmlFile, text, error)) return Failure(error);
+    fputs(text.c_str(), stdout);
     return 0;
 }

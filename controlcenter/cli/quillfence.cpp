@@ -8,11 +8,13 @@
 #include "log_commands.h"
 #include "password_commands.h"
 #include "settings_commands.h"
+#include "settings_reading.h"
 #include "times_commands.h"
 #include "update_commands.h"
 #include <machine_root_option.h>
 
 #include <filter_switch.h>
+#include <log_report.h>
 #include <protocol_catalog.h>
 #include "filtering_state.h"
 
@@ -62,15 +64,39 @@ int switch_to(bool wanted) {
 const char kLogHelp[] =
     "  log [show]            the access log, oldest first: time, kind, port, text, program\n"
     "  log erase --yes       erase every entry of the access log, as Erase Log answered Yes (--yes is\n"
-    "                        that answer: nothing is asked); needs the password\n";
+    "                        that answer: nothing is asked); needs the password\n"
+    "  log report [--days N] [--html FILE]\n"
+    "                        what was blocked and denied per day and per site over the last N days (7\n"
+    "                        unless told), or as one self-contained HTML page written to FILE\n";
 
-// quillfence log [show] | log erase --yes.
+// quillfence log report [--days N] [--html FILE].
+int log_report(const std::vector<std::string>& arguments) {
+    int days = 7;
+    std::string html;
+    bool daysGiven = false, htmlGiven = false;
+    for (size_t at = 1; at < arguments.size(); at += 2) {
+        const std::string& option = arguments[at];
+        if (option != "--days" && option != "--html") return UsageError("unexpected argument '" + option + "'");
+        if (at + 1 >= arguments.size()) return UsageError(option + " needs a value");
+        bool& given = option == "--days" ? daysGiven : htmlGiven;
+        if (given) return UsageError(option + " is given twice");
+        given = true;
+        if (option == "--days" && !ParseNumber(arguments[at + 1], 1, kLogReportMaxDays, &days))
+            return UsageError("--days needs a number of days from 1 to " + std::to_string(kLogReportMaxDays));
+        if (option == "--html") html = arguments[at + 1];
+        if (htmlGiven && html.empty()) return UsageError("--html needs a file");
+    }
+    return LogReportCommand(days, htmlGiven ? &html : nullptr);
+}
+
+// quillfence log [show] | log erase --yes | log report ...
 int log_command(const std::vector<std::string>& arguments, bool passwordStdin) {
     const std::string action = arguments.empty() ? "show" : arguments[0];
     if (action == "show") {
         if (arguments.size() > 1) return UsageError("unexpected argument '" + arguments[1] + "'");
         return LogShowCommand();
     }
+    if (action == "report") return log_report(arguments);
     if (action != "erase") return UsageError("unknown log action '" + action + "'");
     if (arguments.size() < 2 || arguments[1] != "--yes")
         return UsageError("log erase needs --yes (it erases the whole access log)");

@@ -13,6 +13,7 @@ const char kProviderKey[] = QF_PROVIDER_KEY;
 TEST(TrayState, FollowsThePresenceOfTheProviderKey) {
     qf_test::TempMachineRoot root;
     EXPECT_EQ(-1, VTTray_FilterState()) << "nothing recorded yet";
+    EXPECT_EQ(0, VTTray_ProviderState());
     VTTrayLoad();
     EXPECT_EQ(0, VTTray_FilterState());
 
@@ -20,6 +21,8 @@ TEST(TrayState, FollowsThePresenceOfTheProviderKey) {
     ASSERT_EQ(ERROR_SUCCESS,
               RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProviderKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL));
     RegCloseKey(key);
+    EXPECT_EQ(1, VTTray_ProviderState());
+    EXPECT_EQ(0, VTTray_FilterState()) << "the recorded state changes with VTTrayLoad only";
     VTTrayLoad();
     EXPECT_EQ(1, VTTray_FilterState());
     VTTrayLoad();

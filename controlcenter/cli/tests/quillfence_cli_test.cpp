@@ -143,6 +143,28 @@ TEST_F(QuillfenceCli, LogShowIsLogAndLogEraseNeedsYesAndThePassword) {
     VTLogger_Free();  // later tests read the log of their own root
 }
 
+TEST_F(QuillfenceCli, LogReportCountsTheBlocksPerSiteAsTextOrAnHtmlPage) {
+    VTLogger_Free();
+    ASSERT_EQ(1, VTLogger_Submit("BLOCK", 53, "Violation in site name (casino.example)"));
+    ASSERT_EQ(1, VTLogger_Submit("BLOCK", 80, "pages.example (10.0.0.3); 3 violations."));
+    ASSERT_EQ(1, VTLogger_Submit("FETCH", 80, "http://pages.example/"));
+    VTLogger_Free();
+    CliRun text = run_cli("log report --days 2 " + root_option());
+    EXPECT_EQ(0, text.exitCode) << text.err;
+    EXPECT_THAT(text.out, HasSubstr("(2 days): 2 blocked, 0 denied"));
+    EXPECT_THAT(text.out, HasSubstr("casino.example"));
+
+    const std::string page = root_.file("report.html");
+    CliRun html = run_cli("log report --html '" + page + "' " + root_option());
+    EXPECT_EQ(0, html.exitCode) << html.err;
+    EXPECT_EQ("report written to " + page + "\n", html.out);
+    EXPECT_THAT(read_file(page), HasSubstr("pages.example"));
+
+    EXPECT_EQ(2, run_cli("log report --days 0 " + root_option()).exitCode);
+    EXPECT_EQ(2, run_cli("log report --weeks 2 " + root_option()).exitCode);
+    VTLogger_Free();
+}
+
 std::string file_bytes(const std::string& path) { return read_file(path); }
 
 // The update server's four files for an update whose topic list is the machine's own.

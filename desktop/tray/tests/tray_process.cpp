@@ -1,0 +1,78 @@
+#include "tray_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace tray_test {
+
+TrayProcess::TrayProcess(const std::string& program, const std::string& root, const std::string& busAddress,
+                         const std::string& errorsFile)
+    : errorsFile_(errorsFile) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry)
+        if (strncmp(*entry, "DBUS_SESSION_BUS_ADDRESS=", 25) != 0) environment.push_back(*entry);
+    environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(&entry[0]);
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errorsFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--root"), const_cast<char*>(root.c_str()),
+                    nullptr};
+    const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        pid_ = -1;
+        throw std::runtime_error("cannot start " + program);
+    }
+}
+
+TrayProcess::~TrayProcess() {
+    if (pid_ > 0) stop(SIGKILL);
+}
+
+int TrayProcess::stop(int signal, int timeoutMs) {
+    if (pid_ <= 0) return -1;
+    kill(pid_, signal);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(pid_, &status, WNOHANG);
+        if (ended == pid_) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    pid_ = -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + WTERMSIG(status);
+}
+
+std::string TrayProcess::errors() const {
+    std::ifstream in(errorsFile_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace tray_test
