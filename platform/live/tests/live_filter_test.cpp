@@ -10,6 +10,7 @@
 
 #include <string.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,31 @@ TEST_F(LiveFilter, AfterQuillfenceDisableTheSamePagesArriveUnfiltered) {
         }
         EXPECT_EQ(read_file(file(client)), kWordPage);
     }
+}
+
+// The Control Center's own switch, run headless, turns filtering off and on for the programs
+// started after it.
+TEST_F(LiveFilter, TheControlCenterSwitchesFilteringForTheProgramsStartedAfterIt) {
+    PageServer wordServer(kWordPage);
+    const Client& curl = kClients[0];
+    auto control_center = [this](const char* expectedBox) {
+        const std::string script = root_.file("control-center.txt");
+        std::ofstream(script) << "type 1006 " << kPassword << "\nenter\nclick 1005\nexpect-box " << expectedBox
+                              << "\nanswer IDOK\nclick 1\n";
+        RunResult result = run_program({CONFIGURATOR, "--headless", script, "--root", root_.path()});
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    };
+    control_center("\"Quillfence Toggle - WARNING !!!\" \"Quillfence has been deactivated.\\nContent received "
+                   "from or sent on the Internet will not be controlled while deactivated.\"");
+    std::vector<LogLine> log;
+    RunResult unfiltered = fetch(curl, wordServer.url(), log);
+    EXPECT_EQ(unfiltered.exitCode, 0) << unfiltered.err;
+    EXPECT_EQ(read_file(file(curl)), kWordPage);
+
+    control_center("\"Quillfence Toggle - Success\" \"Quillfence has been enabled.\"");
+    RunResult filtered = fetch(curl, wordServer.url(), log);
+    expect_says(filtered, curl.blockedExit, curl.blockedText);
+    EXPECT_EQ(count(log, "BLOCK"), 1) << shown(log);
 }
 
 TEST_F(LiveFilter, TheProgramLoadsTheLayeredProviderAndNoSanitizerRuntime) {
