@@ -198,92 +198,100 @@ int ProtocolsCommand(const std::vector<std::string>& arguments, bool passwordStd
     return 0;
 }
 
-int RsaciCommand(const std::vector<std::string>& arguments, bool passwordStdin) {
+namespace {
+
+// The options of a rating command: --enable or --disable, --factory, and a level option per
+// category (names[i], levels low to high as the person reads them, stored as level - offset).
+struct RatingOptions {
     int enabled = -1;
     bool factory = false;
-    int levels[4] = {-1, -1, -1, -1};
+    std::vector<int> levels;  // per category, -1 when not given
+    bool change() const {
+        bool any = enabled >= 0;
+        for (int level : levels) any = any || level >= 0;
+        return any;
+    }
+};
+
+int parse_rating_options(const std::vector<std::string>& arguments, const std::vector<std::string>& names, int low,
+                         int high, int offset, RatingOptions& options) {
+    options.levels.assign(names.size(), -1);
     for (size_t at = 0; at < arguments.size(); ++at) {
         const std::string& arg = arguments[at];
         if (arg == "--enable" || arg == "--disable") {
-            enabled = arg == "--enable";
+            options.enabled = arg == "--enable";
             continue;
         }
         if (arg == "--factory") {
-            factory = true;
+            options.factory = true;
             continue;
         }
-        int row = -1;
-        for (int i = 0; i < 4; ++i) {
-            std::string option = std::string("--") + kRsacCategories[i].label;
-            for (char& c : option) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (arg == option) row = i;
-        }
-        if (row < 0) return UsageError("unexpected argument '" + arg + "'");
-        if (at + 1 >= arguments.size() || !ParseNumber(arguments[at + 1], 0, 4, &levels[row]))
-            return UsageError(arg + " needs a level from 0 to 4");
+        size_t category = 0;
+        while (category < names.size() && names[category] != arg) ++category;
+        if (category == names.size()) return UsageError("unexpected argument '" + arg + "'");
+        int level = 0;
+        if (at + 1 >= arguments.size() || !ParseNumber(arguments[at + 1], low, high, &level))
+            return UsageError(arg + " needs a level from " + std::to_string(low) + " to " + std::to_string(high));
+        options.levels[category] = level - offset;
         ++at;
     }
-    const bool change = enabled >= 0 || levels[0] >= 0 || levels[1] >= 0 || levels[2] >= 0 || levels[3] >= 0;
-    if (change && factory) return UsageError("--factory goes alone");
-    RsacSettings record;
-    if (!ReadSettings(&record, static_cast<int (*)(RsacSettings*)>(nullptr), vtrsac_read, vtrsac_regen, kRsacStoreTexts))
-        return 1;
-    if (change || factory) {
-        if (int refusal = CheckPasswordCommand(passwordStdin)) return refusal;
-        if (factory) {
-            if (int failed = stored(vtrsac_regen(&record) == 1, "factory RSACi settings")) return failed;
-        } else {
-            if (enabled >= 0) record.enabled = enabled;
-            for (int i = 0; i < 4; ++i)
-                if (levels[i] >= 0) record.*kRsacCategories[i].field = levels[i];
-            if (int failed = stored(vtrsac_write(&record) == 1, "RSACi settings")) return failed;
-        }
-    }
-    print_rsac(record);
+    if (options.change() && options.factory) return UsageError("--factory goes alone");
     return 0;
 }
 
-int SafeSurfCommand(const std::vector<std::string>& arguments, bool passwordStdin) {
-    int enabled = -1;
-    bool factory = false;
-    int levels[SAFESURF_CATEGORY_COUNT];
-    for (int& level : levels) level = -1;
-    for (size_t at = 0; at < arguments.size(); ++at) {
-        const std::string& arg = arguments[at];
-        if (arg == "--enable" || arg == "--disable") {
-            enabled = arg == "--enable";
-            continue;
-        }
-        if (arg == "--factory") {
-            factory = true;
-            continue;
-        }
-        int category = -1;
-        for (int i = 0; i < SAFESURF_CATEGORY_COUNT; ++i)
-            if (arg == safesurf_option(i)) category = i;
-        if (category < 0) return UsageError("unexpected argument '" + arg + "'");
-        int level = 0;
-        if (at + 1 >= arguments.size() || !ParseNumber(arguments[at + 1], 1, 9, &level))
-            return UsageError(arg + " needs a level from 1 to 9");
-        levels[category] = level - 1;
-        ++at;
-    }
-    bool change = enabled >= 0;
-    for (int level : levels) change = change || level >= 0;
-    if (change && factory) return UsageError("--factory goes alone");
-    SafeSurfSettings record;
-    if (!ReadSettings(&record, vtssurf_init, vtssurf_read, vtssurf_regen, kSafeSurfStoreTexts)) return 1;
-    if (change || factory) {
+// Reads the record, applies the options behind the password (a factory reset, or the levels and
+// the switch given), and shows the record.
+template <class Record, class Apply, class Print>
+int run_rating_command(const RatingOptions& options, bool passwordStdin, int (*init)(Record*), int (*read)(Record*),
+                       int (*write)(Record*), int (*regen)(Record*), const SettingsStoreTexts& texts, const char* what,
+                       Apply&& apply, Print&& print) {
+    Record record;
+    if (!ReadSettings(&record, init, read, regen, texts)) return 1;
+    if (options.change() || options.factory) {
         if (int refusal = CheckPasswordCommand(passwordStdin)) return refusal;
-        if (factory) {
-            if (int failed = stored(vtssurf_regen(&record) == 1, "factory SafeSurf settings")) return failed;
+        if (options.factory) {
+            if (int failed = stored(regen(&record) == 1, (std::string("factory ") + what).c_str())) return failed;
         } else {
-            if (enabled >= 0) record.enabled = enabled;
-            for (int i = 0; i < SAFESURF_CATEGORY_COUNT; ++i)
-                if (levels[i] >= 0) record.levels[i] = levels[i];
-            if (int failed = stored(vtssurf_write(&record) == 1, "SafeSurf settings")) return failed;
+            if (options.enabled >= 0) record.enabled = options.enabled;
+            apply(record);
+            if (int failed = stored(write(&record) == 1, what)) return failed;
         }
     }
-    print_safesurf(record);
+    print(record);
     return 0;
+}
+
+}  // namespace
+
+int RsaciCommand(const std::vector<std::string>& arguments, bool passwordStdin) {
+    std::vector<std::string> names;
+    for (const RsacCategory& category : kRsacCategories) {
+        std::string option = std::string("--") + category.label;
+        for (char& c : option) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        names.push_back(option);
+    }
+    RatingOptions options;
+    if (int refusal = parse_rating_options(arguments, names, 0, 4, 0, options)) return refusal;
+    return run_rating_command<RsacSettings>(
+        options, passwordStdin, nullptr, vtrsac_read, vtrsac_write, vtrsac_regen, kRsacStoreTexts, "RSACi settings",
+        [&options](RsacSettings& record) {
+            for (size_t i = 0; i < options.levels.size(); ++i)
+                if (options.levels[i] >= 0) record.*kRsacCategories[i].field = options.levels[i];
+        },
+        print_rsac);
+}
+
+int SafeSurfCommand(const std::vector<std::string>& arguments, bool passwordStdin) {
+    std::vector<std::string> names;
+    for (int category = 0; category < SAFESURF_CATEGORY_COUNT; ++category) names.push_back(safesurf_option(category));
+    RatingOptions options;
+    if (int refusal = parse_rating_options(arguments, names, 1, 9, 1, options)) return refusal;
+    return run_rating_command<SafeSurfSettings>(
+        options, passwordStdin, vtssurf_init, vtssurf_read, vtssurf_write, vtssurf_regen, kSafeSurfStoreTexts,
+        "SafeSurf settings",
+        [&options](SafeSurfSettings& record) {
+            for (size_t i = 0; i < options.levels.size(); ++i)
+                if (options.levels[i] >= 0) record.levels[i] = options.levels[i];
+        },
+        print_safesurf);
 }
