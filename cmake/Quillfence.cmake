@@ -13,8 +13,16 @@ function(qf_library name kind)
   if(ARG_DEPS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   endif()
-  # Shared libraries keep the system's module names: libvtlsp.so stands for vtlsp.dll.
-  set_target_properties(${name} PROPERTIES PREFIX "lib")
+  if(WIN32)
+    # The system's module names, with the exports of the list (cmake/windows_exports.txt).
+    if(kind STREQUAL "SHARED")
+      set_target_properties(${name} PROPERTIES PREFIX "")
+      qf_windows_exports(${name} ${name}.dll)
+    endif()
+  else()
+    # Shared libraries keep the system's module names: libvtlsp.so stands for vtlsp.dll.
+    set_target_properties(${name} PROPERTIES PREFIX "lib")
+  endif()
 endfunction()
 
 # qf_folder_tests(<name> DEPS ...): the folder's tests/*.cpp as one test program, when there are any.
@@ -35,6 +43,10 @@ function(qf_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${name})
+  set(properties TIMEOUT ${ARG_TIMEOUT} LABELS ${name})
+  if(WIN32)
+    # Under Wine the tests share the one machine of the run (see temp_machine_root.h).
+    list(APPEND properties RESOURCE_LOCK machine)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
