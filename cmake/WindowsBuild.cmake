@@ -41,6 +41,8 @@ set(QF_WINDOWS_EXPORTS ${PROJECT_SOURCE_DIR}/cmake/windows_exports.txt)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QF_WINDOWS_EXPORTS})
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(QF_WINDOWS_DECORATED ON)  # stdcall names carry @bytes in 32-bit objects
+  # A listed cdecl name whose function is stdcall fails to link instead of being matched silently.
+  add_link_options(-Wl,--disable-stdcall-fixup)
 else()
   set(QF_WINDOWS_DECORATED OFF)
 endif()
@@ -76,4 +78,20 @@ function(qf_windows_exports target dll)
   set(defFile ${CMAKE_BINARY_DIR}/exports/${dll}.def)
   file(CONFIGURE OUTPUT ${defFile} CONTENT "${def}")
   target_sources(${target} PRIVATE ${defFile})
+  set_property(GLOBAL APPEND PROPERTY QF_WINDOWS_DLLS ${target})
+endfunction()
+
+# After every folder: the target windows_dlls (every listed DLL) and the test of their exports.
+function(qf_windows_dll_checks)
+  get_property(targets GLOBAL PROPERTY QF_WINDOWS_DLLS)
+  add_custom_target(windows_dlls)
+  add_dependencies(windows_dlls ${targets})
+  set(lines "")
+  foreach(target ${targets})
+    string(APPEND lines "${target}.dll $<TARGET_FILE:${target}>\n")
+  endforeach()
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/exports/dlls.txt CONTENT "${lines}")
+  add_test(NAME windows_exports
+    COMMAND ${CMAKE_COMMAND} -DLIST=${QF_WINDOWS_EXPORTS} -DDLLS=${CMAKE_BINARY_DIR}/exports/dlls.txt
+            -DOBJDUMP=${CMAKE_OBJDUMP} -DDECORATED=${QF_WINDOWS_DECORATED} -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
 endfunction()
