@@ -50,3 +50,14 @@ function(qf_test name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
+
+# qf_program(<var> <target>): how a test names a program it starts. In the Windows build the name
+# alone: the test finds it beside itself (see run_program in held_database.h), and a Linux path
+# would mean nothing to Windows.
+function(qf_program var target)
+  if(WIN32)
+    set(${var} "$<TARGET_FILE_NAME:${target}>" PARENT_SCOPE)
+  else()
+    set(${var} "$<TARGET_FILE:${target}>" PARENT_SCOPE)
+  endif()
+endfunction()

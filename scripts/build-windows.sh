@@ -127,6 +127,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 rm -rf "$WINEPREFIX"
 "$wine_loader" wineboot -i >/dev/null 2>&1 || true
+wineserver -w
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "build-windows: wineboot did not create the Wine prefix $WINEPREFIX" >&2
     exit 1

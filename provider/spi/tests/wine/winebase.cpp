@@ -20,13 +20,10 @@ int fail(LPINT lpErrno) {
 
 int result_of(int status, LPINT lpErrno) { return status == SOCKET_ERROR ? fail(lpErrno) : status; }
 
-int WSPAPI BaseAccept(SOCKET s, struct sockaddr* addr, LPINT addrlen, LPCONDITIONPROC, DWORD_PTR, LPINT lpErrno) {
+SOCKET WSPAPI BaseAccept(SOCKET s, struct sockaddr* addr, LPINT addrlen, LPCONDITIONPROC, DWORD_PTR, LPINT lpErrno) {
     SOCKET accepted = accept(s, addr, addrlen);
-    if (accepted == INVALID_SOCKET) {
-        *lpErrno = WSAGetLastError();
-        return static_cast<int>(INVALID_SOCKET);
-    }
-    return static_cast<int>(accepted);
+    if (accepted == INVALID_SOCKET) *lpErrno = WSAGetLastError();
+    return accepted;
 }
 
 int WSPAPI BaseAddressToString(LPSOCKADDR, DWORD, LPWSAPROTOCOL_INFOW, LPWSTR, LPDWORD, LPINT lpErrno) {
