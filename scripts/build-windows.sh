@@ -132,7 +132,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "build-windows: wineboot did not create the Wine prefix $WINEPREFIX" >&2
     exit 1
 fi
-# One Wine server for the whole run (the tests start a Windows program per case).
+# One Wine server for the whole run (the tests start a Windows program per case), and Wine's own
+# services started now, with no output of theirs: started by the first test instead, they would
+# hold on to the pipe that ctest reads that test's output from, and ctest would wait for them.
 wineserver -p
 trap 'wineserver -k || true' EXIT
+"$wine_loader" cmd /c exit >/dev/null 2>&1 </dev/null
 (cd "$test_build" && ctest -j"$jobs" --output-on-failure)
