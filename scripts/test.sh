@@ -25,3 +25,6 @@ labels=$(IFS='|'; echo "^(${tsan_tests[*]})\$")
 # fork tests run in the other two configurations only.
 (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest -j"$jobs" -L "$labels" \
   -E '^Stacks/ForkTest\.' --output-on-failure)
+
+# The Windows build: the same sources for 32-bit Windows with mingw-w64, their tests under Wine.
+scripts/build-windows.sh

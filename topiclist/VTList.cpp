@@ -3,6 +3,8 @@
 #include "VTList.h"
 
 #include <stddef.h>
+#include <stdio.h>
+#include <string.h>
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "dbdir.h"
 
+#include <string.h>
+
 int dbdir_path(const char* relative, char* out, DWORD outSize) {
     if (!out || outSize == 0) return 0;
     out[0] = '\0';

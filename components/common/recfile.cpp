@@ -1,5 +1,8 @@
 #include "recfile.h"
 
+#include <stdio.h>
+#include <string.h>
+
 #include <atomic>
 #include <vector>
 

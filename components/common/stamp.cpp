@@ -1,5 +1,8 @@
 #include "stamp.h"
 
+#include <stdio.h>
+#include <string.h>
+
 void stamp_local_time(char out[STAMP_TIME_SIZE]) {
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -3,6 +3,8 @@
 // Center writes while filtered programs read, each process through its own connection.
 #include "lexstore.h"
 
+#include <string.h>
+
 #include <mutex>
 
 #include "qfdb.h"

@@ -27,6 +27,9 @@
 
 #include <windows.h>
 
+#include <qfatomic.h>
+#include <qfportable.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -214,8 +217,8 @@ private:
         return first;
     }
 
-    static INT load_count(const INT* count) { return __atomic_load_n(count, __ATOMIC_ACQUIRE); }
-    static void store_count(INT* count, INT value) { __atomic_store_n(count, value, __ATOMIC_RELEASE); }
+    static INT load_count(const INT* count) { return qf_atomic_load(count); }
+    static void store_count(INT* count, INT value) { qf_atomic_store(count, value); }
 
     static int home(Key key) {
         const uint64_t mixed = static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull;
@@ -226,7 +229,7 @@ private:
     // (retired). Retired slots survive a rebuild, so a held record's slot is never reused.
     void clear() {
         for (Entry& e : index_) e.slot.store(-1, std::memory_order_relaxed);
-        for (int word = 0; word < kWords; ++word) live_[word] = __atomic_load_n(&retired_[word], __ATOMIC_RELAXED);
+        for (int word = 0; word < kWords; ++word) live_[word] = qf_atomic_load_relaxed(&retired_[word]);
         count_ = 0;
     }
 
@@ -309,15 +312,15 @@ private:
     bool is_live(int slot) const { return (live_[slot / 64] >> (slot % 64)) & 1u; }
     // Retired bits are changed under the exclusive lock and read by release() without it.
     bool is_retired(int slot) const {
-        return (__atomic_load_n(&retired_[slot / 64], __ATOMIC_SEQ_CST) >> (slot % 64)) & 1u;
+        return (qf_atomic_load_seq(&retired_[slot / 64]) >> (slot % 64)) & 1u;
     }
 
     void set_retired(int slot, bool retired) {
         const uint64_t bit = uint64_t{1} << (slot % 64);
         if (retired) {
-            __atomic_fetch_or(&retired_[slot / 64], bit, __ATOMIC_SEQ_CST);
+            qf_atomic_set_bits(&retired_[slot / 64], bit);
         } else {
-            __atomic_fetch_and(&retired_[slot / 64], ~bit, __ATOMIC_SEQ_CST);
+            qf_atomic_clear_bits(&retired_[slot / 64], bit);
         }
     }
 
@@ -334,7 +337,7 @@ private:
         for (int word = 0; word * 64 < limit; ++word) {
             const uint64_t freeBits = ~live_[word];
             if (freeBits == 0) continue;
-            const int slot = word * 64 + __builtin_ctzll(freeBits);
+            const int slot = word * 64 + qf_lowest_bit64(freeBits);
             return slot < limit ? slot : -1;
         }
         return -1;

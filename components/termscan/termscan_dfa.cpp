@@ -7,6 +7,8 @@
 
 #include "termscan_text.h"
 
+#include <qfportable.h>
+
 namespace termscan {
 namespace {
 
@@ -279,7 +281,7 @@ uint64_t Dfa::count_run(uint32_t state, const unsigned char* data, size_t length
     uint64_t total = 0;
     for (size_t i = 0; i < length; ++i) {
         state = table[state + classes_[data[i]]];
-        if (__builtin_expect(state >= base, 0)) total += accept_count(state);
+        if (QF_UNLIKELY(state >= base)) total += accept_count(state);
     }
     *last = state;
     return total;
@@ -320,7 +322,7 @@ uint64_t Dfa::count(const unsigned char* data, size_t length) const {
             s[k] = table[s[k] + cls[p[k * part]]];
             any |= s[k] >= base;
         }
-        if (__builtin_expect(any, 0)) {
+        if (QF_UNLIKELY(any)) {
             for (int k = 0; k < kParts; ++k)
                 if (s[k] >= base) counts[k] += accept_count(s[k]);
         }

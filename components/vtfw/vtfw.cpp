@@ -1,6 +1,8 @@
 // VTFw: the protocol blocking rules in DBDIR "db\fw.dat", a checked record file.
 #include "vtfw.h"
 
+#include <string.h>
+
 #include "recfile.h"
 
 namespace {

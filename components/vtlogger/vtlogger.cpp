@@ -3,6 +3,8 @@
 // for the database; one connection per process, opened by the first store or read.
 #include "vtlogger.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <string>
 

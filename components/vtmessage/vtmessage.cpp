@@ -3,6 +3,8 @@
 // holds the spool.
 #include "vtmessage.h"
 
+#include <string.h>
+
 #include "dbdir.h"
 #include "pending.h"
 #include "qfatomic.h"

@@ -2,6 +2,8 @@
 // of the current time against it.
 #include "vtperiod.h"
 
+#include <string.h>
+
 #include "recfile.h"
 #include "vtperiod_clock.h"
 

@@ -1,6 +1,8 @@
 // VTRsac: the RSACi limits in DBDIR "db\rsac.dat", a checked record file.
 #include "vtrsac.h"
 
+#include <string.h>
+
 #include "recfile.h"
 
 namespace {

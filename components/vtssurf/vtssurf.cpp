@@ -1,6 +1,8 @@
 // VTSSurf: the SafeSurf limits in DBDIR "db\ssurf.dat", a checked record file.
 #include "vtssurf.h"
 
+#include <string.h>
+
 #include "recfile.h"
 
 namespace {

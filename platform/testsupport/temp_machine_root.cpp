@@ -27,4 +27,6 @@ TempMachineRoot::~TempMachineRoot() {
         unsetenv("QUILLFENCE_ROOT");
 }
 
+std::string TempMachineRoot::file(const std::string& relative) const { return path_ + "/" + relative; }
+
 }  // namespace qf_test

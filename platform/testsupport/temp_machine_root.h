@@ -1,5 +1,11 @@
 // A temporary machine root for one test: created empty, named by QUILLFENCE_ROOT for the
 // process while it lives, removed with everything under it afterwards.
+//
+// In the Windows build the machine is the real one (under Wine, a prefix made for the test run):
+// the root stands for drive C:, and what the system keeps there (its registry keys, the installed
+// folder, the topic list file, a scratch folder for the tests' own files) is removed when the
+// root is made and when it goes, so each test starts from a machine without the system. Tests on
+// such a root never run at the same time (ctest's lock "machine").
 #pragma once
 
 #include <string>
@@ -14,8 +20,9 @@ public:
     TempMachineRoot& operator=(const TempMachineRoot&) = delete;
 
     const std::string& path() const { return path_; }
-    // The Linux path of a file under the root, e.g. file("drive_c/WINDOWS/SYSTEM32/x").
-    std::string file(const std::string& relative) const { return path_ + "/" + relative; }
+    // The path of a file under the root, e.g. file("drive_c/WINDOWS/SYSTEM32/x"): under the root's
+    // folder on Linux; on Windows "drive_c/" is drive C: and anything else is in the scratch folder.
+    std::string file(const std::string& relative) const;
 
 private:
     std::string path_;

@@ -4,6 +4,8 @@
 // HeldAddress), so the record's slot is not given to another socket or address meanwhile.
 #pragma once
 
+// winsock2.h first: Windows' own headers want it before windows.h.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <atomic>

@@ -17,7 +17,7 @@ void append_format(char* text, const char* format, va_list args) {
     vsnprintf(text + used, FILTER_TEXT_SIZE - used, format, args);
 }
 
-void append(char* text, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void append(char* text, const char* format, ...) QF_PRINTF_LIKE(2, 3);
 void append(char* text, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -59,7 +59,7 @@ void filter_log_violations(WORD port, const char* hostName, const char* addressT
     if (count == 1)
         filter_log_site(FILTER_KIND_BLOCK, port, hostName, addressText, "1 violation.");
     else
-        filter_log_site(FILTER_KIND_BLOCK, port, hostName, addressText, "%u violations.", count);
+        filter_log_site(FILTER_KIND_BLOCK, port, hostName, addressText, "%u violations.", static_cast<unsigned>(count));
 }
 
 void filter_alert(const char* caption, const char* text) { VTGenerateMsg(caption, text); }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <qfportable.h>
+
 #define FILTER_TEXT_SIZE 255
 // "%u.%u.%u.%u", or an IPv6 address in its usual notation.
 #define FILTER_ADDRESS_TEXT_SIZE 46
@@ -22,12 +24,12 @@
 
 // Formats one log line and submits it.
 void filter_log(const char* kind, WORD port, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    QF_PRINTF_LIKE(3, 4);
 
 // A line about a site: "<host> (<address>); <rest>" when the host name is known, else
 // "<address>; <rest>".
 void filter_log_site(const char* kind, WORD port, const char* hostName, const char* addressText,
-                     const char* restFormat, ...) __attribute__((format(printf, 5, 6)));
+                     const char* restFormat, ...) QF_PRINTF_LIKE(5, 6);
 
 // The "; 1 violation." / "; %u violations." line of a content block.
 void filter_log_violations(WORD port, const char* hostName, const char* addressText, DWORD count);

@@ -1,6 +1,8 @@
 // Scanning data against the lists, and what a block does to a socket and its address.
 #pragma once
 
+// winsock2.h first: Windows' own headers want it before windows.h.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <sockrec.h>

@@ -140,7 +140,7 @@ int WSPAPI WSPAsyncSelect(SOCKET s, HWND hWnd, unsigned int wMsg, LONG lEvent, L
     return error ? spi_fail(lpErrno, error) : 0;
 }
 
-int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const struct timeval* timeout,
+int WSPAPI WSPSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, QF_WSPSELECT_TIMEOUT_CONST struct timeval* timeout,
                      LPINT lpErrno) {
     fd_set* sets[3] = {readfds, writefds, exceptfds};
     SOCKET first = INVALID_SOCKET;

@@ -14,9 +14,32 @@ inline T qf_atomic_load(const T* value) {
     return __atomic_load_n(value, __ATOMIC_ACQUIRE);
 }
 
+// A load with no ordering of its own (a field read under a lock, or a counter).
+template <class T>
+inline T qf_atomic_load_relaxed(const T* value) {
+    return __atomic_load_n(value, __ATOMIC_RELAXED);
+}
+
+// A load in the single total order of sequentially consistent steps.
+template <class T>
+inline T qf_atomic_load_seq(const T* value) {
+    return __atomic_load_n(value, __ATOMIC_SEQ_CST);
+}
+
 template <class T>
 inline void qf_atomic_store(T* value, T v) {
     __atomic_store_n(value, v, __ATOMIC_RELEASE);
+}
+
+// Sets or clears bits of *value in one step.
+template <class T>
+inline void qf_atomic_set_bits(T* value, T bits) {
+    __atomic_fetch_or(value, bits, __ATOMIC_SEQ_CST);
+}
+
+template <class T>
+inline void qf_atomic_clear_bits(T* value, T bits) {
+    __atomic_fetch_and(value, static_cast<T>(~bits), __ATOMIC_SEQ_CST);
 }
 
 // Adds n to *value in one step, stopping at 0xFFFFFFFF; returns the value after the addition.

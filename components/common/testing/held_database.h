@@ -59,11 +59,32 @@ private:
     bool holding_ = false;
 };
 
-// A program started at once on a thread of its own; wait() gives its std::system result.
+// Runs a command line ("program" args...) and waits for it: 0 when the program ended with 0.
+// Windows starts it without a shell, so that a program named without a folder is found beside
+// the test program, as CreateProcess looks first.
+inline int run_program(const std::string& command) {
+#if defined(_WIN32)
+    std::string line = command;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+#else
+    return std::system(command.c_str());
+#endif
+}
+
+// A program started at once on a thread of its own; wait() gives its run_program result.
 class ChildRun {
 public:
     explicit ChildRun(const std::string& command)
-        : thread_([this, command] { result_ = std::system(command.c_str()); }) {}
+        : thread_([this, command] { result_ = run_program(command); }) {}
     ~ChildRun() {
         if (thread_.joinable()) thread_.join();
     }

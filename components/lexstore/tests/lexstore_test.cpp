@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "held_database.h"
 #include "store_root.h"
 
 namespace {
@@ -60,8 +61,8 @@ TEST_F(DictionaryTest, BatchesHoldUpTo51EntriesAndEndWithState100) {
         {0, {-1}}, {1, {0}}, {51, {50}}, {52, {50, 0}}, {120, {50, 50, 17}},
     };
     for (const Case& c : cases) {
-        qf_test::StoreRoot fresh;  // an empty dictionary for each case
         lexs_closedbase();
+        qf_test::StoreRoot fresh;  // an empty dictionary for each case
         ASSERT_EQ(1, lexs_openit());
         for (int i = 0; i < c.entries; ++i) ASSERT_EQ(1, lexs_insertdb("", key_for(i).c_str(), i % 6, i));
 
@@ -163,7 +164,7 @@ TEST_F(DictionaryTest, TwoProcessesInsertingAtOnceLoseNothing) {
         children.emplace_back([&, c] {
             std::string command =
                 std::string("\"") + LEXSTORE_CHILD + "\" proc" + std::to_string(c) + " " + std::to_string(perProcess);
-            results[c] = std::system(command.c_str());
+            results[c] = qf_test::run_program(command);
         });
     for (int i = 0; i < perProcess; ++i) EXPECT_EQ(1, lexs_insertdb("", ("self-" + std::to_string(i)).c_str(), Word, -1));
     for (std::thread& child : children) child.join();

@@ -93,7 +93,7 @@ TEST(ConcurrentScans, ThreadsWithTheirOwnTablesNeverGetAnotherTablesAnswer) {
 
 // A thread's recent tables live in a Win32 TLS slot of the library (which a provider's unloading
 // frees with the library), not in thread_local storage: a fresh thread's first scan sets a value
-// in one of the process's TLS indexes.
+// in one more of the process's TLS indexes (the thread run-time may have set some of its own).
 TEST(ConcurrentScans, AThreadsRecentTablesLiveInAWin32TlsSlot) {
     constexpr DWORD kIndexes = TLS_MINIMUM_AVAILABLE + 1024;
     Table table({"poker"});
@@ -112,8 +112,8 @@ TEST(ConcurrentScans, AThreadsRecentTablesLiveInAWin32TlsSlot) {
         if (counter == 1) after = set_values();
     });
     fresh.join();
-    EXPECT_EQ(before, 0);
-    EXPECT_EQ(after, 1);
+    ASSERT_GE(before, 0);
+    EXPECT_EQ(after, before + 1);
 }
 
 }  // namespace

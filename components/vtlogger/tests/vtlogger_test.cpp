@@ -98,7 +98,7 @@ TEST_F(LoggerTest, ManyThreadsAndTwoProcessesAppendWithoutLoss) {
         writers.emplace_back([&, child] {
             std::string command = std::string("\"") + VTLOGGER_CHILD + "\" child" + std::to_string(child) + " " +
                                   std::to_string(perWriter);
-            childResults[child] = std::system(command.c_str());
+            childResults[child] = qf_test::run_program(command);
         });
     }
     std::vector<int> failures(threads, 0);

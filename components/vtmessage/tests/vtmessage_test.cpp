@@ -67,7 +67,7 @@ TEST_F(AlertTest, ConcurrentAlertsFromThreadsAndProcessesAreAllKept) {
         writers.emplace_back([&, child] {
             std::string command = std::string("\"") + VTMESSAGE_CHILD + "\" child" + std::to_string(child) + " " +
                                   std::to_string(perWriter);
-            childResults[child] = std::system(command.c_str());
+            childResults[child] = qf_test::run_program(command);
         });
     }
     for (int t = 0; t < threads; ++t) {

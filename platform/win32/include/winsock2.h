@@ -1,7 +1,8 @@
 /* Winsock 2 declarations of the stand-in, laid out as the Windows ABI has them.
  *
- * glibc's <stdlib.h> (included by windows.h) already declares u_long, fd_set, struct timeval and
- * select() with their Unix shapes. Winsock's own versions therefore live under names of their own
+ * glibc's <sys/types.h> and <sys/select.h> declare u_long, fd_set, struct timeval and select()
+ * with their Unix shapes, and the stand-in's own sources include them too. They are included
+ * here first, so that either order works, and Winsock's own versions live under names of their own
  * (WS_u_long, WS_fd_set, WS_timeval) behind macros, so product code writes the Windows names.
  * The functions that share a name with a C library function (socket, connect, send, select, ...)
  * have C++ linkage: they overload the C library's declarations instead of replacing the C
@@ -10,6 +11,9 @@
 #define QF_WINSOCK2_H
 
 #include "windows.h"
+
+#include <sys/select.h>
+#include <sys/types.h>
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,6 +1,7 @@
 // Errors, cancellation, address texts.
 #include "dispatch.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 

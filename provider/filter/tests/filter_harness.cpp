@@ -29,6 +29,21 @@ const Alert kSiteNameAlert = {
     "Quillfence Warning",
     "A violation has occured in the site name you requested.\nQuillfence has blocked your access to this site."};
 
+const Alert kNotNowAlert = {
+    "Quillfence Time Warning",
+    "You are not allowed to use the network at this time.\nPlease try again during the time allocated to you."};
+const Alert kAlmostUpAlert = {"Quillfence Time Warning",
+                              "Your time is almost up.\nPlease complete what you are currently busy with."};
+
+AccessTimeTable whole_week(int enabled, int allowed) {
+    AccessTimeTable t = {};
+    t.enabled = enabled;
+    t.warningMinutes = 15;
+    for (auto& day : t.slots)
+        for (INT& slot : day) slot = allowed;
+    return t;
+}
+
 std::ostream& operator<<(std::ostream& out, const LogLine& line) {
     return out << "{\"" << line.kind << "\", " << line.port << ", \"" << line.text << "\"}";
 }

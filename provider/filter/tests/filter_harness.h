@@ -106,5 +106,10 @@ private:
 // Alerts of the gate and the inspections.
 extern const Alert kContentAlert;
 extern const Alert kSiteNameAlert;
+extern const Alert kNotNowAlert;    // outside the allowed times
+extern const Alert kAlmostUpAlert;  // within the warning period before they end
+
+// Every slot of the week set to one value (warning period 15 minutes).
+AccessTimeTable whole_week(int enabled, int allowed);
 
 }  // namespace filter_test

@@ -1,0 +1,4 @@
+# Toolchain for the product's target, 32-bit Windows: Debian's g++-mingw-w64-i686.
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(QF_MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
