@@ -5,9 +5,7 @@
 
 #include "cli_output.h"
 
-#include <settings_texts.h>
-#include <store_recovery.h>
-#include <vtlogger.h>
+#include <settings_store_read.h>
 
 #include <stdio.h>
 
@@ -17,13 +15,11 @@
 template <class Record>
 bool ReadSettings(Record* record, int (*init)(Record*), int (*read)(Record*), int (*regen)(Record*),
                   const SettingsStoreTexts& texts) {
-    const StoreRead outcome = qf_read_store(record, init, read, regen, [&texts](StoreRead result) {
-        fprintf(stderr, "quillfence: %s\n", texts.readError);
-        if (result == StoreRead::Restored) {
+    const StoreRead outcome =
+        ReadSettingsStore(record, init, read, regen, texts, true, [](const SettingsStoreTexts& failed) {
+            fprintf(stderr, "quillfence: %s\n", failed.readError);
             VTLogger_Init();
-            VTLogger_Submit("WARNING", 0, texts.tamperedLog);
-        }
-    });
+        });
     if (outcome == StoreRead::RestoreFailed) {
         Failure("the factory settings cannot be stored either");
         return false;

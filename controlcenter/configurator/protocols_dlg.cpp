@@ -1,10 +1,11 @@
 #include "protocols_dlg.h"
 
+#include "check_list_line.h"
 #include "context_help.h"
+#include "store_read_box.h"
 #include "resource.h"
 #include "settings_texts.h"
 
-#include <store_recovery.h>
 #include <vtlogger.h>
 
 #include <string.h>
@@ -47,10 +48,8 @@ BOOL CProtocolsDlg::OnInitDialog() {
 // even the factory rules cannot be stored, the list stays empty.
 void CProtocolsDlg::ShowRules() {
     VTLogger_Init();
-    const StoreRead outcome = qf_read_store(&m_table, preset_rules, vtfw_read, vtfw_regen, [this](StoreRead result) {
-        MessageBox(kProtocolStoreTexts.readError, kProtocolStoreTexts.readErrorCaption, MB_OK | MB_ICONERROR);
-        if (result == StoreRead::Restored) VTLogger_Submit("WARNING", 0, kProtocolStoreTexts.tamperedLog);
-    });
+    const StoreRead outcome = ReadStoreShowingError(*this, &m_table, preset_rules, vtfw_read, vtfw_regen,
+                                                    kProtocolStoreTexts, TamperLog::Submit);
     m_loaded = outcome != StoreRead::RestoreFailed;
     if (!m_loaded) {
         preset_rules(&m_table);
@@ -59,9 +58,7 @@ void CProtocolsDlg::ShowRules() {
     const int inUse = EntriesInUse(m_table.count);
     for (int i = 0; i < inUse; ++i) {
         const ProtocolRule& rule = m_table.rules[i];
-        const std::string line = "  " + std::string(rule.name, strnlen(rule.name, PROTOCOL_NAME_SIZE - 1));
-        const int index = ListAddString(IDC_PROTOCOL_LIST, line.c_str());
-        if (rule.blocked == 1) ListSetCheck(IDC_PROTOCOL_LIST, index, 1);
+        AddCheckListLine(*this, IDC_PROTOCOL_LIST, rule.name, PROTOCOL_NAME_SIZE, rule.blocked);
     }
 }
 

@@ -3,11 +3,9 @@
 // when the dialog logs it, the store's warning line is submitted once they are stored.
 #pragma once
 
-#include <settings_texts.h>
-#include <store_recovery.h>
+#include <settings_store_read.h>
 
 #include <dlg_dialog.h>
-#include <vtlogger.h>
 
 enum class TamperLog { Submit, Skip };
 
@@ -16,8 +14,8 @@ enum class TamperLog { Submit, Skip };
 template <class Record>
 StoreRead ReadStoreShowingError(CDialog& dialog, Record* record, int (*init)(Record*), int (*read)(Record*),
                            int (*regen)(Record*), const SettingsStoreTexts& texts, TamperLog log) {
-    return qf_read_store(record, init, read, regen, [&](StoreRead result) {
-        dialog.MessageBox(texts.readError, texts.readErrorCaption, MB_OK | MB_ICONERROR);
-        if (result == StoreRead::Restored && log == TamperLog::Submit) VTLogger_Submit("WARNING", 0, texts.tamperedLog);
-    });
+    return ReadSettingsStore(record, init, read, regen, texts, log == TamperLog::Submit,
+                             [&dialog](const SettingsStoreTexts& failed) {
+                                 dialog.MessageBox(failed.readError, failed.readErrorCaption, MB_OK | MB_ICONERROR);
+                             });
 }

@@ -1,15 +1,13 @@
 #include "topics_dlg.h"
 
+#include "check_list_line.h"
 #include "context_help.h"
+#include "store_read_box.h"
 #include "resource.h"
 #include "settings_texts.h"
 
-#include <store_recovery.h>
 #include <vtlogger.h>
 
-#include <string.h>
-
-#include <string>
 
 namespace {
 
@@ -39,10 +37,8 @@ BOOL CTopicsDlg::OnInitDialog() {
 // even the factory topics cannot be stored, the list stays empty.
 void CTopicsDlg::ShowTopics() {
     VTLogger_Init();
-    const StoreRead outcome = qf_read_store(&m_record, vtlist_init, vtlist_read, vtlist_regen, [this](StoreRead result) {
-        MessageBox(kTopicStoreTexts.readError, kTopicStoreTexts.readErrorCaption, MB_OK | MB_ICONERROR);
-        if (result == StoreRead::Restored) VTLogger_Submit("WARNING", 0, kTopicStoreTexts.tamperedLog);
-    });
+    const StoreRead outcome = ReadStoreShowingError(*this, &m_record, vtlist_init, vtlist_read, vtlist_regen,
+                                                    kTopicStoreTexts, TamperLog::Submit);
     m_loaded = outcome != StoreRead::RestoreFailed;
     if (!m_loaded) {
         vtlist_init(&m_record);
@@ -51,9 +47,7 @@ void CTopicsDlg::ShowTopics() {
     const int inUse = EntriesInUse(m_record.count);
     for (int i = 0; i < inUse; ++i) {
         const TopicEntry& entry = m_record.entries[i];
-        const std::string line = "  " + std::string(entry.name, strnlen(entry.name, VTLIST_NAME_SIZE - 1));
-        const int index = ListAddString(IDC_TOPIC_LIST, line.c_str());
-        if (entry.enabled == 1) ListSetCheck(IDC_TOPIC_LIST, index, 1);
+        AddCheckListLine(*this, IDC_TOPIC_LIST, entry.name, VTLIST_NAME_SIZE, entry.enabled);
     }
 }
 
