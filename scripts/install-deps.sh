@@ -6,7 +6,9 @@ packages=(cmake g++ make pkg-config libsqlite3-dev libgtest-dev libgmock-dev lib
   libcurl4-openssl-dev  # the filter update's HTTP client
   curl wget python3  # the live tests' clients
   time  # the live benchmark's memory figures
-  libglib2.0-dev dbus-daemon)  # the tray agent (GDBus) and its tests' private session bus
+  libglib2.0-dev dbus-daemon  # the tray agent (GDBus) and its tests' private session bus
+  libwxgtk3.2-dev libgtk-3-dev  # the Control Center's windows, the log viewer, the classic tray
+  xvfb xauth xdotool fonts-dejavu-core)  # the window tests' X server and the person they play
 
 missing=()
 for p in "${packages[@]}"; do
