@@ -323,8 +323,8 @@ void pending_close(PendingQueue* queue, DWORD timeoutMs) {
         WaitForSingleObject(writer, timeoutMs + 1000);
     }
     // What the writer left, or all of it where no writer ran (on Windows, at process end, the
-    // other threads are gone before this runs; a store lock one of them held is never released,
-    // so it is only tried).
+    // other threads are gone before this runs; the store lock is held only while records are
+    // written, but one ended in the middle of a write never releases it, so it is only tried).
     for (;;) {
         StoreStep step = store_next(queue, true);
         if (step == kNothingWaits || elapsed(queue->closeStart, timeoutMs)) break;

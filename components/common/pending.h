@@ -10,8 +10,11 @@
 /* Where the records go.
  * store: writes records[0..count) (each recordSize bytes) in one transaction; 1 = all stored,
  *   0 = none stored (the database is busy or cannot be opened now): they are tried again a
- *   moment later. It should give up within a fraction of a second, so that pending_close keeps
- *   its bound. It runs under the queue's store lock (pending_lock).
+ *   moment later. It runs under the queue's store lock (pending_lock) and does not wait for
+ *   another writer: a busy database is answered with 0 at once, and the queue waits before the
+ *   next try with the lock released. So the lock is held only while records are written, and a
+ *   thread ended while it waits (on Windows, ExitProcess ends every other thread before the
+ *   libraries' clean-up runs) does not leave it held for the end of the process.
  * forget: drops the owner's connection without closing it; called in the child of a fork, where
  *   the connection (and the records waiting in the parent) belong to the parent. May be NULL.
  * module: the library that store (and this queue's code) is part of, e.g. "vtlogger.dll". It is

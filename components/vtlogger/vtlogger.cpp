@@ -25,7 +25,6 @@ const char kSchema[] =
 const size_t kTextLimit = 254;
 const size_t kKindLimit = 15;
 const int kWaitingLines = 16384;   // lines that may wait for the database at once
-const int kStoreWaitMs = 100;      // how long one store waits for another writer
 const DWORD kReadFlushMs = 3000;   // how long a read, dump or erase waits for this process's lines
 const DWORD kEndFlushMs = 3000;    // how long the end of the process waits for them
 
@@ -70,10 +69,11 @@ void close_locked(Log& log) {
     log.db = nullptr;
 }
 
-// The queue's store: the lines in one transaction, all or none.
+// The queue's store: the lines in one transaction, all or none; a busy log is not waited for
+// (the queue tries again).
 int store_lines(void* context, const void* const* records, int count) {
     Log& log = *static_cast<Log*>(context);
-    if (!open_locked(log) || qfdb_begin_write(log.db, kStoreWaitMs) != SQLITE_OK) return 0;
+    if (!open_locked(log) || qfdb_begin_write(log.db, 0) != SQLITE_OK) return 0;
     sqlite3_stmt* insert = log.insert;
     bool ok = true;
     for (int i = 0; i < count && ok; ++i) {

@@ -20,7 +20,6 @@ const char kSchema[] =
     " time TEXT NOT NULL, program TEXT NOT NULL, caption TEXT NOT NULL, text TEXT NOT NULL)";
 const size_t kTextLimit = 254;
 const int kWaitingAlerts = 4096;    // alerts that may wait for the spool at once
-const int kStoreWaitMs = 100;       // how long one store waits for another writer
 const DWORD kReadFlushMs = 3000;    // how long a read or Close waits for this process's alerts
 const DWORD kEndFlushMs = 3000;     // how long the end of the process waits for them
 
@@ -57,10 +56,11 @@ bool open_locked(Spool& spool) {
     return true;
 }
 
-// The queue's store: the alerts in one transaction, all or none.
+// The queue's store: the alerts in one transaction, all or none; a busy spool is not waited for
+// (the queue tries again).
 int store_alerts(void* context, const void* const* records, int count) {
     Spool& spool = *static_cast<Spool*>(context);
-    if (!open_locked(spool) || qfdb_begin_write(spool.db, kStoreWaitMs) != SQLITE_OK) return 0;
+    if (!open_locked(spool) || qfdb_begin_write(spool.db, 0) != SQLITE_OK) return 0;
     sqlite3_stmt* insert = spool.insert;
     bool ok = true;
     for (int i = 0; i < count && ok; ++i) {
