@@ -1,5 +1,7 @@
 // quillfence-tray [--root DIR]: the tray agent of the desktop session. Shows whether filtering is
-// on and the alerts of the machine's programs; ends on SIGTERM, SIGINT or SIGHUP.
+// on and the alerts of the machine's programs; ends on SIGTERM, SIGINT or SIGHUP. One runs per
+// session: a second one says so and ends.
+#include "single_agent.h"
 #include "tray_agent.h"
 #include "tray_log.h"
 
@@ -7,6 +9,7 @@
 #include <vtmessage.h>
 
 #include <glib-unix.h>
+#include <gtk/gtk.h>
 
 #include <signal.h>
 #include <stdio.h>
@@ -19,7 +22,7 @@ namespace {
 const char kUsage[] =
     "usage: quillfence-tray [--root DIR]\n"
     "  shows whether filtering is on (tray icon) and the alerts of the filtered programs\n"
-    "  (desktop notifications) until it is ended\n"
+    "  (desktop notifications, else a window of its own) until it is ended\n"
     "  --root DIR   the machine root (default: $QUILLFENCE_ROOT, else $XDG_DATA_HOME/quillfence)\n";
 
 int usage_error(const std::string& message) {
@@ -76,6 +79,27 @@ int main(int argc, char** argv) {
     }
     // The session's end closes the bus: end then as on SIGTERM, not at once.
     g_dbus_connection_set_exit_on_close(bus, FALSE);
+
+    // Alerts shown by two agents would be shown twice.
+    switch (ClaimSessionAgent(bus, error)) {
+    case AgentClaim::Claimed:
+        break;
+    case AgentClaim::AlreadyRuns:
+        tray_log("a tray agent already runs in this session (%s on the session bus): this one ends",
+                 TRAY_AGENT_BUS_NAME);
+        g_object_unref(bus);
+        return 0;
+    case AgentClaim::Failed:
+        tray_log("%s", error.c_str());
+        g_object_unref(bus);
+        return 1;
+    }
+
+    // The display, when the session has one, for the classic tray (X11 only) and the alert
+    // window; GTK's events come through the same main loop as the bus's.
+    gdk_set_allowed_backends("x11,*");
+    if (!gtk_init_check(NULL, NULL))
+        tray_log("no display: the tray agent shows no window of its own");
 
     GMainLoop* loop = g_main_loop_new(NULL, FALSE);
     const guint signals[] = {g_unix_signal_add(SIGTERM, quit, loop), g_unix_signal_add(SIGINT, quit, loop),
