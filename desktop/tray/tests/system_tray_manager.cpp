@@ -100,7 +100,11 @@ void SystemTrayManager::dock(unsigned long icon) {
         if (std::find(docked_.begin(), docked_.end(), icon) != docked_.end()) return;
         slot = docked_.size();
     }
+    // An icon that went before its request was read (GTK makes its window again when the tray's
+    // visual differs) is not docked; one that goes after this is undocked on its DestroyNotify.
     XSelectInput(display_, icon, StructureNotifyMask | PropertyChangeMask);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display_, icon, &attributes)) return;
     XResizeWindow(display_, icon, kIconSize, kIconSize);
     XReparentWindow(display_, icon, window_, (int)slot * kIconSize, 0);
     XMapRaised(display_, icon);
