@@ -40,6 +40,53 @@ gboolean tick(gpointer agent) {
     return G_SOURCE_CONTINUE;
 }
 
+// The agent from its connection to the session bus to its end; the exit code.
+int run_agent(GMainLoop* loop) {
+    GError* failure = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, &failure);
+    if (!bus) {
+        tray_log("no session bus (%s): there is nowhere to show the tray icon or the alerts", failure->message);
+        g_error_free(failure);
+        return 1;
+    }
+    // The session's end closes the bus: end then as on SIGTERM, not at once.
+    g_dbus_connection_set_exit_on_close(bus, FALSE);
+
+    // Alerts shown by two agents would be shown twice.
+    std::string error;
+    switch (ClaimSessionAgent(bus, error)) {
+    case AgentClaim::Claimed:
+        break;
+    case AgentClaim::AlreadyRuns:
+        tray_log("a tray agent already runs in this session (%s on the session bus): this one ends",
+                 TRAY_AGENT_BUS_NAME);
+        g_object_unref(bus);
+        return 0;
+    case AgentClaim::Failed:
+        tray_log("%s", error.c_str());
+        g_object_unref(bus);
+        return 1;
+    }
+
+    // The display, when the session has one, for the classic tray (X11 only) and the alert
+    // window; GTK's events come through the same main loop as the bus's.
+    gdk_set_allowed_backends("x11,*");
+    if (!gtk_init_check(NULL, NULL))
+        tray_log("no display: the tray agent shows no window of its own");
+
+    gulong closed = g_signal_connect_swapped(bus, "closed", G_CALLBACK(g_main_loop_quit), loop);
+    {
+        TrayAgent agent(bus);
+        agent.tick();
+        const guint ticks = g_timeout_add(TrayAgent::kTickMs, tick, &agent);
+        g_main_loop_run(loop);
+        g_source_remove(ticks);
+    }
+    g_signal_handler_disconnect(bus, closed);
+    g_object_unref(bus);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,52 +117,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    GError* failure = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, &failure);
-    if (!bus) {
-        tray_log("no session bus (%s): there is nowhere to show the tray icon or the alerts", failure->message);
-        g_error_free(failure);
-        return 1;
-    }
-    // The session's end closes the bus: end then as on SIGTERM, not at once.
-    g_dbus_connection_set_exit_on_close(bus, FALSE);
-
-    // Alerts shown by two agents would be shown twice.
-    switch (ClaimSessionAgent(bus, error)) {
-    case AgentClaim::Claimed:
-        break;
-    case AgentClaim::AlreadyRuns:
-        tray_log("a tray agent already runs in this session (%s on the session bus): this one ends",
-                 TRAY_AGENT_BUS_NAME);
-        g_object_unref(bus);
-        return 0;
-    case AgentClaim::Failed:
-        tray_log("%s", error.c_str());
-        g_object_unref(bus);
-        return 1;
-    }
-
-    // The display, when the session has one, for the classic tray (X11 only) and the alert
-    // window; GTK's events come through the same main loop as the bus's.
-    gdk_set_allowed_backends("x11,*");
-    if (!gtk_init_check(NULL, NULL))
-        tray_log("no display: the tray agent shows no window of its own");
-
+    // Signals end the agent cleanly from here on, also one that comes while it starts.
     GMainLoop* loop = g_main_loop_new(NULL, FALSE);
     const guint signals[] = {g_unix_signal_add(SIGTERM, quit, loop), g_unix_signal_add(SIGINT, quit, loop),
                              g_unix_signal_add(SIGHUP, quit, loop)};
-    gulong closed = g_signal_connect_swapped(bus, "closed", G_CALLBACK(g_main_loop_quit), loop);
-    {
-        TrayAgent agent(bus);
-        agent.tick();
-        const guint ticks = g_timeout_add(TrayAgent::kTickMs, tick, &agent);
-        g_main_loop_run(loop);
-        g_source_remove(ticks);
-    }
-    g_signal_handler_disconnect(bus, closed);
+    const int code = run_agent(loop);
     for (guint source : signals) g_source_remove(source);
     g_main_loop_unref(loop);
-    g_object_unref(bus);
     VTMessage_Close();
-    return 0;
+    return code;
 }
