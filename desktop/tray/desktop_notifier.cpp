@@ -105,8 +105,8 @@ void DesktopNotifier::finish(Call* call, bool shown, GError* error) {
     if (shown) {
         outageLogged_ = false;
     } else if (!cancelled && !outageLogged_) {
-        tray_log("no desktop notification shown (%s: %s); alerts are kept until a notification service runs",
-                 kService, error ? error->message : "no answer");
+        tray_log("no desktop notification shown (%s: %s); %s", kService, error ? error->message : "no answer",
+                 outageOutcome_.c_str());
         outageLogged_ = true;
     }
     if (error) g_error_free(error);

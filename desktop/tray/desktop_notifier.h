@@ -23,6 +23,9 @@ public:
     // markup in the body.
     void notify(const std::string& summary, const std::string& body, Done done);
 
+    // What the line about a missing or refusing service says happens to the alerts.
+    void setOutageOutcome(const std::string& outcome) { outageOutcome_ = outcome; }
+
     // Calls still waiting for their answer.
     int underWay() const { return underWay_; }
 
@@ -37,4 +40,5 @@ private:
     GCancellable* cancellable_;
     int underWay_ = 0;
     bool outageLogged_ = false;
+    std::string outageOutcome_ = "alerts are kept until a notification service runs";
 };

@@ -3,6 +3,7 @@
 #include "status_item.h"
 
 #include "tray_log.h"
+#include "tray_look.h"
 
 #include <unistd.h>
 
@@ -16,7 +17,6 @@ const char kWatcherName[] = "org.kde.StatusNotifierWatcher";
 const char kWatcherPath[] = "/StatusNotifierWatcher";
 const int kCallTimeoutMs = 5000;
 const gint32 kOpenControlCenterItem = 1;
-const char kOpenControlCenterLabel[] = "Open Control Center";
 
 const char kItemXml[] =
     "<node><interface name='org.kde.StatusNotifierItem'>"
@@ -71,21 +71,6 @@ const char kMenuXml[] =
     " <signal name='ItemActivationRequested'><arg type='i' name='id'/><arg type='u' name='timestamp'/></signal>"
     "</interface></node>";
 
-// What the icon shows for each filter state.
-struct StateLook {
-    const char* title;
-    const char* iconName;
-    const char* description;
-};
-
-const StateLook& look_of(int filterState) {
-    static const StateLook on = {"Quillfence: filtering on", "security-high", "Internet access is filtered."};
-    static const StateLook off = {"Quillfence: filtering off", "security-low", "Internet access is not filtered."};
-    static const StateLook unknown = {"Quillfence: filtering state unknown", "dialog-question",
-                                      "The filtering state cannot be read."};
-    return filterState == 1 ? on : filterState == 0 ? off : unknown;
-}
-
 GVariant* empty_pixmaps() { return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), NULL, 0); }
 
 // The properties of a menu item (0 is the menu itself), or NULL for an unknown id.
@@ -95,7 +80,7 @@ GVariant* menu_item_properties(gint32 id) {
     if (id == 0) {
         g_variant_builder_add(&properties, "{sv}", "children-display", g_variant_new_string("submenu"));
     } else if (id == kOpenControlCenterItem) {
-        g_variant_builder_add(&properties, "{sv}", "label", g_variant_new_string(kOpenControlCenterLabel));
+        g_variant_builder_add(&properties, "{sv}", "label", g_variant_new_string(TRAY_OPEN_CONTROL_CENTER_LABEL));
         g_variant_builder_add(&properties, "{sv}", "enabled", g_variant_new_boolean(TRUE));
         g_variant_builder_add(&properties, "{sv}", "visible", g_variant_new_boolean(TRUE));
     } else {
@@ -123,9 +108,11 @@ void return_unknown_item(GDBusMethodInvocation* invocation, gint32 id) {
 
 }  // namespace
 
-StatusItem::StatusItem(GDBusConnection* bus, std::function<void()> openControlCenter)
+StatusItem::StatusItem(GDBusConnection* bus, std::function<void()> openControlCenter,
+                       std::function<void(bool)> watched)
     : bus_(G_DBUS_CONNECTION(g_object_ref(bus))),
       openControlCenter_(std::move(openControlCenter)),
+      watched_(std::move(watched)),
       busName_("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-1"),
       cancellable_(g_cancellable_new()) {
     itemInfo_ = g_dbus_node_info_new_for_xml(kItemXml, NULL);
@@ -193,7 +180,7 @@ void StatusItem::onItemMethod(GDBusConnection*, const gchar*, const gchar*, cons
 GVariant* StatusItem::onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property,
                                      GError** error, gpointer data) {
     const StatusItem* self = static_cast<const StatusItem*>(data);
-    const StateLook& look = look_of(self->filterState_);
+    const StateLook& look = tray_look_of(self->filterState_);
     const std::string name = property;
     if (name == "Category") return g_variant_new_string("SystemServices");
     if (name == "Id") return g_variant_new_string("quillfence-tray");
@@ -302,17 +289,15 @@ void StatusItem::onNameAcquired(GDBusConnection*, const gchar*, gpointer data) {
 void StatusItem::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar*, gpointer data) {
     StatusItem* self = static_cast<StatusItem*>(data);
     self->watcherPresent_ = true;
+    // An item that could not be exported is never shown by the watcher.
+    if (!self->itemObject_) self->watched_(false);
     self->registerWithWatcher();
 }
 
 void StatusItem::onWatcherVanished(GDBusConnection*, const gchar*, gpointer data) {
     StatusItem* self = static_cast<StatusItem*>(data);
     self->watcherPresent_ = false;
-    if (!self->noTrayLogged_) {
-        tray_log("no StatusNotifierWatcher on the session bus: no tray icon is shown until one starts "
-                 "(alerts are still shown)");
-        self->noTrayLogged_ = true;
-    }
+    self->watched_(false);
 }
 
 void StatusItem::registerWithWatcher() {
@@ -330,10 +315,12 @@ void StatusItem::onRegistered(GObject* source, GAsyncResult* result, gpointer da
     --self->registrationsUnderWay_;
     if (reply) {
         g_variant_unref(reply);
-        self->noTrayLogged_ = false;
+        self->watched_(true);
         return;
     }
-    if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
+    if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
         tray_log("the tray icon could not be registered with the StatusNotifierWatcher: %s", error->message);
+        self->watched_(false);
+    }
     g_error_free(error);
 }

@@ -1,7 +1,7 @@
 // The tray icon where the desktop has a StatusNotifierWatcher: an org.kde.StatusNotifierItem on
 // the session bus that shows whether filtering is on, with a menu (com.canonical.dbusmenu) whose
-// one item opens the Control Center. The item registers with every watcher that appears; while
-// none runs, a line says that no tray icon is shown.
+// one item opens the Control Center. The item registers with every watcher that appears, and
+// says whether a watcher shows it, so that the agent can offer the classic tray meanwhile.
 #pragma once
 
 #include <gio/gio.h>
@@ -13,8 +13,9 @@ class StatusItem {
 public:
     // Exports the item and its menu on bus and owns the item's name; the calls come in on the
     // calling thread's main context. openControlCenter runs for the menu item and for a click on
-    // the icon.
-    StatusItem(GDBusConnection* bus, std::function<void()> openControlCenter);
+    // the icon. watched(true) runs once a watcher has taken the item, watched(false) when none
+    // runs (first at start), the watcher went, or it refused the item.
+    StatusItem(GDBusConnection* bus, std::function<void()> openControlCenter, std::function<void(bool)> watched);
     ~StatusItem();
     StatusItem(const StatusItem&) = delete;
     StatusItem& operator=(const StatusItem&) = delete;
@@ -43,6 +44,7 @@ private:
 
     GDBusConnection* bus_;
     std::function<void()> openControlCenter_;
+    std::function<void(bool)> watched_;
     std::string busName_;
     GDBusNodeInfo* itemInfo_ = nullptr;
     GDBusNodeInfo* menuInfo_ = nullptr;
@@ -54,6 +56,5 @@ private:
     int registrationsUnderWay_ = 0;
     bool nameAcquired_ = false;
     bool watcherPresent_ = false;
-    bool noTrayLogged_ = false;
     int filterState_ = -1;
 };

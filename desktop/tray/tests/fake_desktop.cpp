@@ -119,6 +119,26 @@ void FakeDesktop::startNotifications(const std::vector<std::string>& capabilitie
 
 void FakeDesktop::startWatcher() { own("org.kde.StatusNotifierWatcher", kWatcherXml, "/StatusNotifierWatcher"); }
 
+void FakeDesktop::stopWatcher() {
+    GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "ReleaseName",
+                                                  g_variant_new("(s)", "org.kde.StatusNotifierWatcher"),
+                                                  G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, NULL, NULL);
+    if (!reply) throw std::runtime_error("cannot release org.kde.StatusNotifierWatcher");
+    g_variant_unref(reply);
+}
+
+bool FakeDesktop::nameHasOwner(const char* name) {
+    GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
+                                                  G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 5000, NULL, NULL);
+    if (!reply) return false;
+    gboolean owned = FALSE;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned;
+}
+
 void FakeDesktop::onMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
                            GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     FakeDesktop* self = static_cast<FakeDesktop*>(data);

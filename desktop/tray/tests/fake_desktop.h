@@ -30,6 +30,10 @@ public:
     void startNotifications(const std::vector<std::string>& capabilities = {"body"});
     // Owns org.kde.StatusNotifierWatcher.
     void startWatcher();
+    // Gives the watcher's name up, as a panel that ends does.
+    void stopWatcher();
+    // Whether a connection owns name on the bus.
+    bool nameHasOwner(const char* name);
 
     std::vector<SeenNotification> notifications() const;
     // The service names items registered with, in order.
