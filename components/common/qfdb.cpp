@@ -50,6 +50,11 @@ int qfdb_end_write(sqlite3* db, int commit) {
     return rc;
 }
 
+const char* qfdb_column_text(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text ? (const char*)text : "";
+}
+
 namespace {
 
 // Opens fileName and prepares it; *damaged tells whether SQLite found something other than a

@@ -30,4 +30,7 @@ int qfdb_begin_write(sqlite3* db, int waitMs);
  * when the commit fails) rolls it back. SQLITE_OK when committed. */
 int qfdb_end_write(sqlite3* db, int commit);
 
+/* A text column of the current row, "" for NULL. */
+const char* qfdb_column_text(sqlite3_stmt* statement, int column);
+
 #endif

@@ -5,8 +5,7 @@
 
 #include <string.h>
 
-#include "dbdir.h"
-#include "pending.h"
+#include "pending_table.h"
 #include "qfatomic.h"
 #include "qfdb.h"
 #include "stamp.h"
@@ -30,74 +29,27 @@ struct WaitingAlert {
     char text[kTextLimit + 1];
 };
 
-struct Spool {
-    PendingQueue* queue = nullptr;
-    char program[255] = {0};  // the running program, set when this is made
-    // Under the queue's store lock:
-    sqlite3* db = nullptr;
-    sqlite3_stmt* insert = nullptr;
-    // 1 once DBDIR has been read and its log folder found: the registry is read once, not for
-    // every alert.
-    LONG placeKnown = 0;
-};
-
-bool open_locked(Spool& spool) {
-    if (spool.db) return true;
-    spool.db = qfdb_open(kFile, kSchema);
-    if (!spool.db) return false;
-    if (sqlite3_prepare_v2(spool.db, "INSERT INTO alerts(time, program, caption, text) VALUES(?, ?, ?, ?)", -1,
-                           &spool.insert, NULL) != SQLITE_OK) {
-        sqlite3_close_v2(spool.db);
-        spool.db = nullptr;
-        spool.insert = nullptr;
-        return false;
-    }
-    qf_atomic_store(&spool.placeKnown, (LONG)1);
-    return true;
+void bind_alert(sqlite3_stmt* insert, const void* record, const char* program) {
+    const WaitingAlert& alert = *static_cast<const WaitingAlert*>(record);
+    sqlite3_bind_text(insert, 1, alert.time, -1, SQLITE_STATIC);
+    sqlite3_bind_text(insert, 2, program, -1, SQLITE_STATIC);
+    sqlite3_bind_text(insert, 3, alert.caption, -1, SQLITE_STATIC);
+    sqlite3_bind_text(insert, 4, alert.text, -1, SQLITE_STATIC);
 }
 
-// The queue's store: the alerts in one transaction, all or none; a busy spool is not waited for
-// (the queue tries again).
-int store_alerts(void* context, const void* const* records, int count) {
-    Spool& spool = *static_cast<Spool*>(context);
-    if (!open_locked(spool) || qfdb_begin_write(spool.db, 0) != SQLITE_OK) return 0;
-    sqlite3_stmt* insert = spool.insert;
-    bool ok = true;
-    for (int i = 0; i < count && ok; ++i) {
-        const WaitingAlert& alert = *static_cast<const WaitingAlert*>(records[i]);
-        sqlite3_bind_text(insert, 1, alert.time, -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 2, spool.program, -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 3, alert.caption, -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 4, alert.text, -1, SQLITE_STATIC);
-        ok = sqlite3_step(insert) == SQLITE_DONE;
-        sqlite3_reset(insert);
-        sqlite3_clear_bindings(insert);
-    }
-    return qfdb_end_write(spool.db, ok) == SQLITE_OK ? 1 : 0;
-}
+const PendingTableSpec kSpoolTable = {
+    kFile, kSchema, "INSERT INTO alerts(time, program, caption, text) VALUES(?, ?, ?, ?)", bind_alert,
+    "vtmessage.dll", sizeof(WaitingAlert), kWaitingAlerts};
 
-// In a fork's child: the connection is the parent's.
-void forget_connection(void* context) {
-    Spool& spool = *static_cast<Spool*>(context);
-    spool.db = nullptr;
-    spool.insert = nullptr;
-}
+PendingTable* g_spool = nullptr;  // the spool once made, for the flush at the process's end
 
-Spool* g_spool = nullptr;  // the spool once made, for the flush at the process's end
-
-Spool& the_spool() {
-    static Spool* spool = [] {
-        Spool* made = new Spool;  // lives until the process ends
-        PendingSink sink = {store_alerts, forget_connection, made, "vtmessage.dll", sizeof(WaitingAlert),
-                            kWaitingAlerts};
-        // Here, on the caller's thread, not by the writer: the clean-up at the process's end waits
-        // for the writer and may hold the loader lock, which GetModuleFileNameA takes.
-        stamp_program(made->program, sizeof(made->program));
-        made->queue = pending_create(&sink);
+PendingTable* the_spool() {
+    static PendingTable* spool = [] {
+        PendingTable* made = pending_table_create(&kSpoolTable);
         qf_atomic_store(&g_spool, made);
         return made;
     }();
-    return *spool;
+    return spool;
 }
 
 // Stores the alerts still waiting when the process ends (the C++ run-time runs this from the
@@ -105,19 +57,14 @@ Spool& the_spool() {
 // unloaded before, see PendingSink.module).
 struct StoreAtProcessEnd {
     ~StoreAtProcessEnd() {
-        if (Spool* spool = qf_atomic_load(&g_spool)) pending_close(spool->queue, kEndFlushMs);
+        if (PendingTable* spool = qf_atomic_load(&g_spool)) pending_close(spool->queue, kEndFlushMs);
     }
 } storeAtProcessEnd;
 
-const char* column_text(sqlite3_stmt* statement, int column) {
-    const unsigned char* text = sqlite3_column_text(statement, column);
-    return text ? (const char*)text : "";
-}
-
 // Copies up to capacity alerts after afterId. Under the store lock.
-int read_locked(Spool& spool, INT afterId, VTAlert* alerts, int capacity) {
+int read_locked(PendingTable* spool, INT afterId, VTAlert* alerts, int capacity) {
     sqlite3_stmt* select = nullptr;
-    if (sqlite3_prepare_v2(spool.db,
+    if (sqlite3_prepare_v2(spool->db,
                            "SELECT id, time, program, caption, text FROM alerts WHERE id > ? ORDER BY id LIMIT ?", -1,
                            &select, NULL) != SQLITE_OK)
         return -1;
@@ -129,10 +76,10 @@ int read_locked(Spool& spool, INT afterId, VTAlert* alerts, int capacity) {
         VTAlert& alert = alerts[copied];
         memset(&alert, 0, sizeof(alert));
         alert.id = sqlite3_column_int(select, 0);
-        stamp_copy(alert.time, sizeof(alert.time), column_text(select, 1));
-        stamp_copy(alert.program, sizeof(alert.program), column_text(select, 2));
-        stamp_copy(alert.caption, sizeof(alert.caption), column_text(select, 3));
-        stamp_copy(alert.text, sizeof(alert.text), column_text(select, 4));
+        stamp_copy(alert.time, sizeof(alert.time), qfdb_column_text(select, 1));
+        stamp_copy(alert.program, sizeof(alert.program), qfdb_column_text(select, 2));
+        stamp_copy(alert.caption, sizeof(alert.caption), qfdb_column_text(select, 3));
+        stamp_copy(alert.text, sizeof(alert.text), qfdb_column_text(select, 4));
     }
     sqlite3_finalize(select);
     return rc == SQLITE_DONE || rc == SQLITE_ROW ? copied : -1;
@@ -143,42 +90,22 @@ int read_locked(Spool& spool, INT afterId, VTAlert* alerts, int capacity) {
 extern "C" {
 
 void VTGenerateMsg(const char* caption, const char* text, ...) {
-    Spool& spool = the_spool();
-    if (!spool.queue) return;
-    if (!qf_atomic_load(&spool.placeKnown)) {
-        char path[256];
-        if (!dbdir_path(kFile, path, sizeof(path)) || !dbdir_ensure_folder(kFile)) return;
-        qf_atomic_store(&spool.placeKnown, (LONG)1);
-    }
     WaitingAlert alert;
     stamp_local_time(alert.time);
     stamp_copy(alert.caption, sizeof(alert.caption), caption);
     stamp_copy(alert.text, sizeof(alert.text), text);
-    pending_submit(spool.queue, &alert);
+    pending_table_submit(the_spool(), &alert);
 }
 
 int VTMessage_ReadAlerts(INT afterId, VTAlert* alerts, int capacity) {
     if (!alerts || capacity < 0) return -1;
-    Spool& spool = the_spool();
-    if (!spool.queue) return -1;
-    pending_flush(spool.queue, kReadFlushMs);
-    pending_lock(spool.queue);
-    int copied = open_locked(spool) ? read_locked(spool, afterId, alerts, capacity) : -1;
-    pending_unlock(spool.queue);
+    PendingTable* spool = the_spool();
+    if (!pending_table_lock_for_reading(spool, kReadFlushMs)) return -1;
+    int copied = read_locked(spool, afterId, alerts, capacity);
+    pending_table_unlock(spool);
     return copied;
 }
 
-void VTMessage_Close(void) {
-    Spool& spool = the_spool();
-    if (!spool.queue) return;
-    pending_flush(spool.queue, kReadFlushMs);
-    pending_lock(spool.queue);
-    sqlite3_finalize(spool.insert);
-    sqlite3_close_v2(spool.db);
-    spool.insert = nullptr;
-    spool.db = nullptr;
-    qf_atomic_store(&spool.placeKnown, (LONG)0);
-    pending_unlock(spool.queue);
-}
+void VTMessage_Close(void) { pending_table_close(the_spool(), kReadFlushMs); }
 
 }  // extern "C"
