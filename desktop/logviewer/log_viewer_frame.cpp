@@ -132,7 +132,8 @@ void LogViewerFrame::ApplyFilters() {
         filter.anyKind = false;
         filter.kind = kinds_[static_cast<size_t>(picked - 1)];
     }
-    const wxScopedCharBuffer text = search_->GetValue().utf8_str();
+    const wxString typed = search_->GetValue();  // utf8_str() may point into it
+    const wxScopedCharBuffer text = typed.utf8_str();
     filter.text.assign(text.data(), text.length());
     shown_ = logviewer_filter(entries_, filter);
     list_->ShowRows();

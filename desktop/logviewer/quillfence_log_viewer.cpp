@@ -121,6 +121,8 @@ void write_report(const std::string& text) {
     std::ofstream(g_options.testReport, std::ios::binary) << text;
 }
 
+}  // namespace
+
 class ViewerApp : public wxApp {
 public:
     bool OnInit() override {
@@ -167,8 +169,6 @@ private:
     wxTimer timer_;
     int exitCode_ = 0;
 };
-
-}  // namespace
 
 wxIMPLEMENT_APP_NO_MAIN(ViewerApp);
 
