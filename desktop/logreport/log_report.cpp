@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -102,6 +103,14 @@ bool TallyLogReport(const VTLogEntry* entries, size_t count, const std::string& 
     return true;
 }
 
+std::string LogReportToday() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char today[32];
+    snprintf(today, sizeof(today), "%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
+    return today;
+}
+
 bool BuildLogReport(int days, LogReport& report, std::string& error) {
     if (days < 1 || days > kLogReportMaxDays) {
         error = "the number of days must be 1 to " + std::to_string(kLogReportMaxDays);
@@ -123,11 +132,7 @@ bool BuildLogReport(int days, LogReport& report, std::string& error) {
         }
         if (read < static_cast<int>(page.size())) break;
     }
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char today[32];
-    snprintf(today, sizeof(today), "%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
-    if (!TallyLogReport(entries.data(), entries.size(), today, days, report)) {
+    if (!TallyLogReport(entries.data(), entries.size(), LogReportToday(), days, report)) {
         error = "today's date cannot be read";
         return false;
     }

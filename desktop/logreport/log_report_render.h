@@ -6,9 +6,6 @@
 
 #include <string>
 
-// The row of the lines that name no site.
-const char kLogReportNoSite[] = "(no site named)";
-
 // "FIRST to LAST (N days)".
 std::string LogReportPeriod(const LogReport& report);
 

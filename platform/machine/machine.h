@@ -14,6 +14,14 @@ namespace qf {
 // False, with a sentence in error, when root is not a directory or a step fails.
 bool machine_init(const std::string& root, std::string& error);
 
+// Registers viewer (a Linux program, the built quillfence-log-viewer) as the log viewer that View
+// Log starts: the default value of kLogViewerAppPathKey (HKEY_LOCAL_MACHINE), where Windows names
+// WordPad, becomes DBDIR "bin\quillfence-log-viewer", a link to viewer made on drive C: unless a
+// file is there already. A value that is there already is kept. registered: the value in force.
+// False, with a sentence in error, when viewer cannot be run or the link or value cannot be made.
+extern const char kLogViewerAppPathKey[];  // "SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\WORDPAD.EXE"
+bool machine_register_log_viewer(const std::string& viewer, std::string& registered, std::string& error);
+
 // Sets the machine's name server (the registry value NameServer under
 // SYSTEM\CurrentControlSet\Services\Tcpip\Parameters, seeded by machine_init from the first IPv4
 // "nameserver" of /etc/resolv.conf) on the current machine root, replacing what is there: an IPv4

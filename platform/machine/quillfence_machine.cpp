@@ -5,7 +5,9 @@
 
 #include <qf/machine_root.h>
 
+#include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -32,6 +34,31 @@ int usage_error(const std::string& message) {
     if (!message.empty()) std::cerr << "quillfence-machine: " << message << "\n";
     std::cerr << kUsage;
     return 2;
+}
+
+// The viewer built beside this program becomes the one View Log starts, unless one is registered.
+int register_log_viewer() {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    std::string folder = ".";
+    if (n > 0) {
+        self[n] = 0;
+        const char* slash = std::strrchr(self, '/');
+        if (slash) folder.assign(self, slash - self);
+    }
+    const std::string viewer = folder + "/quillfence-log-viewer";
+    std::string registered, error;
+    if (!qf::machine_register_log_viewer(viewer, registered, error)) {
+        if (access(viewer.c_str(), X_OK) != 0) {
+            // No viewer built and none registered: View Log dumps the log and starts nothing.
+            std::cout << "log viewer: none (" << viewer << " is not built)\n";
+            return 0;
+        }
+        std::cerr << "quillfence-machine: log viewer: " << error << "\n";
+        return 1;
+    }
+    std::cout << "log viewer: " << registered << "\n";
+    return 0;
 }
 
 }  // namespace
@@ -83,7 +110,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::cout << "machine root ready: " << qf::machine_root() << "\n";
-        return 0;
+        return register_log_viewer();
     }
     const bool machine = exists && stat((root + "/registry.db").c_str(), &st) == 0;
     if (!exists || (command != "policy" && !machine)) {

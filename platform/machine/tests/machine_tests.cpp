@@ -3,6 +3,7 @@
 #include "name_server.h"
 
 #include <windows.h>
+#include <process.h>
 
 #include <VTList.h>
 #include <lexstore.h>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstring>
@@ -312,6 +314,68 @@ TEST_F(Machine, SetNameserverReplacesTheServerAndInitKeepsIt) {
         EXPECT_NE(result.output.find("usage: quillfence-machine"), std::string::npos) << result.output;
     }
     EXPECT_EQ(registry_string(kTcpipKey, "NameServer"), "127.0.0.1:5353");
+}
+
+}  // namespace
+
+namespace {
+
+// A stand-in viewer that writes its arguments to args.txt beside itself.
+std::string make_recording_viewer(const qf_test::TempMachineRoot& root) {
+    const std::string viewer = root.file("viewer.sh");
+    std::ofstream(viewer) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << root.file("args.txt")
+                          << "'\n";
+    chmod(viewer.c_str(), 0755);
+    return viewer;
+}
+
+const char kViewerValue[] = "C:\\Program Files\\Quillfence\\bin\\quillfence-log-viewer";
+
+TEST_F(Machine, LogViewerIsRegisteredWhereViewLogAndSpawnFindIt) {
+    init();
+    const std::string viewer = make_recording_viewer(root);
+    std::string registered, error;
+    ASSERT_TRUE(qf::machine_register_log_viewer(viewer, registered, error)) << error;
+    EXPECT_EQ(kViewerValue, registered);
+    EXPECT_EQ(kViewerValue, registry_string(qf::kLogViewerAppPathKey, ""));
+    const std::string link = root.file("drive_c/Program Files/Quillfence/bin/quillfence-log-viewer");
+    EXPECT_EQ(std::filesystem::canonical(viewer), std::filesystem::read_symlink(link));
+    // Started as View Log starts it: the Windows path, "wordpad.exe", the quoted dump path.
+    ASSERT_EQ(0, _spawnl(_P_WAIT, registered.c_str(), "wordpad.exe", "\"C:\\Program Files\\x y.txt\"", NULL));
+    std::ifstream args(root.file("args.txt"));
+    std::string first;
+    std::getline(args, first);
+    EXPECT_EQ("C:\\Program Files\\x y.txt", first);
+
+    // A second registration, of another program, keeps the first.
+    const std::string other = root.file("other.sh");
+    std::filesystem::copy_file(viewer, other);
+    ASSERT_TRUE(qf::machine_register_log_viewer(other, registered, error)) << error;
+    EXPECT_EQ(kViewerValue, registered);
+    EXPECT_EQ(std::filesystem::canonical(viewer), std::filesystem::read_symlink(link));
+}
+
+TEST_F(Machine, LogViewerValueAlreadyThereIsKept) {
+    init();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, qf::kLogViewerAppPathKey, 0, nullptr,
+                                             REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const char value[] = "\"%ProgramFiles%\\Windows NT\\Accessories\\WORDPAD.EXE\"";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value)));
+    RegCloseKey(key);
+    std::string registered, error;
+    ASSERT_TRUE(qf::machine_register_log_viewer(make_recording_viewer(root), registered, error)) << error;
+    EXPECT_EQ(value, registered);
+    EXPECT_EQ(value, registry_string(qf::kLogViewerAppPathKey, ""));
+    EXPECT_FALSE(std::filesystem::exists(root.file("drive_c/Program Files/Quillfence/bin/quillfence-log-viewer")));
+}
+
+TEST_F(Machine, MissingLogViewerIsRefusedAndNothingRegistered) {
+    init();
+    std::string registered, error;
+    EXPECT_FALSE(qf::machine_register_log_viewer(root.file("absent"), registered, error));
+    EXPECT_NE(std::string::npos, error.find("absent")) << error;
+    EXPECT_EQ("<unreadable>", registry_string(qf::kLogViewerAppPathKey, ""));
 }
 
 }  // namespace
