@@ -2,6 +2,7 @@
 
 #include "registry_reader.h"
 
+#include <log_viewer_key.h>
 #include <vtlogger.h>
 
 #include <process.h>
@@ -9,7 +10,7 @@
 
 #include <string>
 
-const char kWordPadAppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WORDPAD.EXE";
+const char kWordPadAppPathKey[] = QF_LOG_VIEWER_APP_PATH_KEY;
 const char kEraseLogQuestion[] = "The current log will be completely erased.\nDo you want to erase the log ?";
 const char kEraseLogCaption[] = "Quillfence - Erase log";
 const UINT kEraseLogType = MB_YESNO | MB_DEFBUTTON2;

@@ -4,6 +4,7 @@
 #include "machine.h"
 #include "machine_seeding.h"
 
+#include <log_viewer_key.h>
 #include <qf/machine_root.h>
 
 #include <errno.h>
@@ -16,7 +17,7 @@
 
 namespace qf {
 
-const char kLogViewerAppPathKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WORDPAD.EXE";
+const char kLogViewerAppPathKey[] = QF_LOG_VIEWER_APP_PATH_KEY;
 
 namespace {
 
