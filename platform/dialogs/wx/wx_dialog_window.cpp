@@ -128,7 +128,8 @@ void WxDialogWindow::Build() {
 
 wxWindow* WxDialogWindow::MakeWidget(DlgControl& control, const wxRect& rect) {
     const wxString text = wxString::FromUTF8(control.text);
-    const int id = control.id == IDC_STATIC ? wxID_ANY : control.id;
+    // Widgets are found through their views: control identifiers need not fit the toolkit's range.
+    const int id = wxID_ANY;
     switch (control.kind) {
     case DlgControlKind::Static:
         return new wxStaticText(this, id, text, rect.GetPosition(), rect.GetSize(), wxST_NO_AUTORESIZE);

@@ -19,15 +19,21 @@
 
 namespace {
 
-// Lets the toolkit lay out and draw what is pending (a short while, never longer).
+// Lets the toolkit lay out and draw what is pending: until nothing has come for a few rounds,
+// and never longer than a short while.
 void let_draw(wxWindow& window) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     window.Refresh();
-    window.Update();
-    while (std::chrono::steady_clock::now() < deadline) {
-        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    int quietRounds = 0;
+    while (quietRounds < 3 && std::chrono::steady_clock::now() < deadline) {
+        bool busy = false;
+        while (gtk_events_pending()) {
+            gtk_main_iteration_do(FALSE);
+            busy = true;
+        }
         if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->YieldFor(wxEVT_CATEGORY_UI);
-        usleep(20000);
+        quietRounds = busy ? 0 : quietRounds + 1;
+        usleep(10000);
     }
 }
 

@@ -27,25 +27,29 @@ wxSize base_units(const wxFont& font) {
 
 }  // namespace
 
-// The largest size of a Helvetica-like face (the nearest to the platform's) whose base units do
-// not pass the platform's, so text fits where it fits there.
+// The first face and size whose base units are the platform's; else the size nearest to them
+// that does not pass them (so text fits where it fits there). Faces narrower than their height
+// (condensed sans faces) come out as the platform's dialog font does.
 wxFont WxDialogFont() {
     static const wxFont chosen = [] {
-        wxString face = wxFont(wxFontInfo().Family(wxFONTFAMILY_SWISS)).GetFaceName();
-        for (const char* candidate : {"Nimbus Sans", "Liberation Sans", "Arial", "DejaVu Sans"}) {
-            if (wxFontEnumerator::IsValidFacename(candidate)) {
-                face = candidate;
-                break;
+        wxFont best(wxFontInfo(8.0).Family(wxFONTFAMILY_SWISS));
+        int bestDistance = 1 << 30;
+        for (const char* face : {"DejaVu Sans Condensed", "Nimbus Sans Narrow", "Liberation Sans Narrow", "Arial",
+                                 "Liberation Sans", "Nimbus Sans", "DejaVu Sans"}) {
+            if (!wxFontEnumerator::IsValidFacename(face)) continue;
+            for (double points = 7.0; points <= 10.0; points += 0.5) {
+                wxFont candidate(wxFontInfo(points).FaceName(face));
+                const wxSize units = base_units(candidate);
+                if (units.x > kBaseWidth || units.y > kBaseHeight) continue;
+                const int distance = (kBaseWidth - units.x) * 4 + (kBaseHeight - units.y);
+                if (distance < bestDistance) {
+                    best = candidate;
+                    bestDistance = distance;
+                }
+                if (distance == 0) return best;
             }
         }
-        wxFont font(wxFontInfo(wxSize(0, 11)).FaceName(face));
-        for (int pixels = 16; pixels >= 8; --pixels) {
-            wxFont candidate(wxFontInfo(wxSize(0, pixels)).FaceName(face));
-            const wxSize units = base_units(candidate);
-            font = candidate;
-            if (units.x <= kBaseWidth && units.y <= kBaseHeight) break;
-        }
-        return font;
+        return best;
     }();
     return chosen;
 }
