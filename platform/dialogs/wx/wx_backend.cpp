@@ -72,8 +72,11 @@ WxBackend::~WxBackend() {
 void WxBackend::RunModal(CDialog& dialog) {
     // Deleted here, once its loop has ended: the dialog and its window go together.
     auto* window = new WxDialogWindow(dialog, nullptr);
+    wxWindow* parent = window->GetParent();
     window->RunModal(shown_);
     delete window;
+    // The window it was opened over is active again and takes the keys.
+    if (parent) parent->Raise();
 }
 
 void WxBackend::Changed(CDialog& dialog, int controlId) {
@@ -146,5 +149,7 @@ int WxBackend::MessageBox(CDialog* owner, const char* text, const char* caption,
     if (wasBusy) wxEndBusyCursor();
     const int pressed = box.ShowModal();
     if (wasBusy) wxBeginBusyCursor();
+    // The owner is active again and takes the keys (the platform reactivates it).
+    if (parent) parent->Raise();
     return box_answer(type, pressed);
 }

@@ -80,7 +80,10 @@ WxDialogWindow::WxDialogWindow(CDialog& dialog, wxWindow* parent)
     Build();
 }
 
-WxDialogWindow::~WxDialogWindow() { open_windows().erase(&dialog_); }
+WxDialogWindow::~WxDialogWindow() {
+    g_signal_handlers_disconnect_by_data(GetHandle(), this);
+    open_windows().erase(&dialog_);
+}
 
 void WxDialogWindow::Build() {
     DlgWindow* window = DlgWindowOf(dialog_);
@@ -106,6 +109,7 @@ void WxDialogWindow::Build() {
     WriteWindowState();
     --writing_;
     Bind(wxEVT_CHAR_HOOK, &WxDialogWindow::OnCharHook, this);
+    g_signal_connect(GetHandle(), "key-press-event", G_CALLBACK(&WxDialogWindow::OnUnfocusedKey), this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
         if (event.CanVeto()) event.Veto();
         Act([this] { DlgUserClose(dialog_); });
@@ -408,34 +412,54 @@ void WxDialogWindow::BindEvents(View& view) {
 // the default one), Escape, F1 (help on the control with the focus), Shift+F1 (the title bar's
 // help button: the next click names the control) and Alt+Space (the system menu).
 void WxDialogWindow::OnCharHook(wxKeyEvent& event) {
-    const int key = event.GetKeyCode();
+    if (!DialogKey(event.GetKeyCode(), event.GetModifiers())) event.Skip();
+}
+
+bool WxDialogWindow::DialogKey(int key, int modifiers) {
     DlgWindow* window = DlgWindowOf(dialog_);
     DlgControl* focused = window->find(window->focusId);
-    if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && !event.HasAnyModifiers()) {
-        if (focused && focused->kind == DlgControlKind::Edit && (focused->style & DLGS_MULTILINE)) {
-            event.Skip();
-            return;
-        }
+    if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && modifiers == wxMOD_NONE) {
+        if (focused && focused->kind == DlgControlKind::Edit && (focused->style & DLGS_MULTILINE)) return false;
         Act([this] { DlgUserEnter(dialog_); });
-        return;
+        return true;
     }
-    if (key == WXK_ESCAPE && !event.HasAnyModifiers()) {
+    if (key == WXK_ESCAPE && modifiers == wxMOD_NONE) {
         Act([this] { DlgUserEscape(dialog_); });
-        return;
+        return true;
     }
-    if (key == WXK_F1 && event.GetModifiers() == wxMOD_SHIFT) {
+    if (key == WXK_F1 && modifiers == wxMOD_SHIFT) {
         ContextHelpMode();
-        return;
+        return true;
     }
-    if (key == WXK_F1 && !event.HasAnyModifiers()) {
+    if (key == WXK_F1 && modifiers == wxMOD_NONE) {
         if (focused) Act([this, id = focused->id] { DlgUserHelp(dialog_, id); });
-        return;
+        return true;
     }
-    if (key == WXK_SPACE && event.GetModifiers() == wxMOD_ALT) {
+    if (key == WXK_SPACE && modifiers == wxMOD_ALT) {
         ShowSystemMenu();
-        return;
+        return true;
     }
-    event.Skip();
+    return false;
+}
+
+// Keys that reach the window while no control has the focus (the one that had it was disabled):
+// the toolkit hands them to no widget, but the dialog's own keys still work, as on the platform.
+gboolean WxDialogWindow::OnUnfocusedKey(GtkWidget* widget, GdkEventKey* event, gpointer self) {
+    if (gtk_window_get_focus(GTK_WINDOW(widget))) return FALSE;
+    int key = 0;
+    switch (event->keyval) {
+    case GDK_KEY_Return: key = WXK_RETURN; break;
+    case GDK_KEY_KP_Enter: key = WXK_NUMPAD_ENTER; break;
+    case GDK_KEY_Escape: key = WXK_ESCAPE; break;
+    case GDK_KEY_F1: key = WXK_F1; break;
+    case GDK_KEY_space: key = WXK_SPACE; break;
+    default: return FALSE;
+    }
+    int modifiers = wxMOD_NONE;
+    if (event->state & GDK_SHIFT_MASK) modifiers |= wxMOD_SHIFT;
+    if (event->state & GDK_CONTROL_MASK) modifiers |= wxMOD_CONTROL;
+    if (event->state & GDK_MOD1_MASK) modifiers |= wxMOD_ALT;
+    return static_cast<WxDialogWindow*>(self)->DialogKey(key, modifiers) ? TRUE : FALSE;
 }
 
 void WxDialogWindow::ShowSystemMenu() {

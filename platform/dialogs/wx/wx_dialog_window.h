@@ -7,6 +7,8 @@
 #include <wx/dialog.h>
 #include <wx/statbmp.h>
 
+#include <gtk/gtk.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,6 +57,9 @@ private:
     void ContextHelpMode();
     void BindEvents(View& view);
     void OnCharHook(wxKeyEvent& event);
+    // The keys the platform's dialog manager handles itself; false for any other key.
+    bool DialogKey(int key, int modifiers);
+    static gboolean OnUnfocusedKey(GtkWidget* widget, GdkEventKey* event, gpointer self);
 
     CDialog& dialog_;
     std::vector<View> views_;
