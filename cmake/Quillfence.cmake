@@ -34,17 +34,21 @@ function(qf_folder_tests name)
   endif()
 endfunction()
 
-# qf_test(<name> SOURCES ... [DEPS ...] [WINDOWS_LEAVE_OUT pattern...])
+# qf_test(<name> SOURCES ... [DEPS ...] [WINDOWS_LEAVE_OUT pattern...] [ENVIRONMENT VAR=value...])
 # A GoogleTest program; each test case runs as its own ctest entry (own process). The Windows build
-# leaves out the cases of WINDOWS_LEAVE_OUT (gtest patterns; say why beside the call).
+# leaves out the cases of WINDOWS_LEAVE_OUT (gtest patterns; say why beside the call). ENVIRONMENT
+# is set for the program's cases only (say why beside the call).
 function(qf_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;WINDOWS_LEAVE_OUT" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;WINDOWS_LEAVE_OUT;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   set(properties TIMEOUT ${ARG_TIMEOUT} LABELS ${name})
+  if(ARG_ENVIRONMENT)
+    list(APPEND properties ENVIRONMENT ${ARG_ENVIRONMENT})
+  endif()
   if(WIN32)
     # Under Wine the tests share the one machine of the run (see temp_machine_root.h).
     list(APPEND properties RESOURCE_LOCK machine)

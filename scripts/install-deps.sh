@@ -8,7 +8,8 @@ packages=(cmake g++ make pkg-config libsqlite3-dev libgtest-dev libgmock-dev lib
   time  # the live benchmark's memory figures
   libglib2.0-dev dbus-daemon  # the tray agent (GDBus) and its tests' private session bus
   libwxgtk3.2-dev libgtk-3-dev  # the Control Center's windows, the log viewer, the classic tray
-  xvfb xauth xdotool fonts-dejavu-core)  # the window tests' X server and the person they play
+  xvfb xauth xdotool fonts-dejavu-core  # the window tests' X server and the person they play
+  fonts-dejavu-extra)  # DejaVu Sans Condensed 8: the dialog font with the platform's base units (6 x 13)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,11 +1,12 @@
-// configurator: the Control Center. The windowed backend is not built yet: the program runs on
-// the headless backend, playing the user from a script (see README.md), and prints every window,
-// message box and help call it shows.
+// configurator: the Control Center. It opens its windows on the desktop (the windowed backend),
+// or, with --headless, runs on the headless backend, playing the user from a script (see
+// README.md) and printing every window, message box and help call it shows.
 #include "configurator_app.h"
 #include "configurator_resources.h"
 
 #include <headless_backend.h>
 #include <machine_root_option.h>
+#include <wx_backend.h>
 
 #include <errno.h>
 #include <stdio.h>
@@ -16,7 +17,9 @@
 
 namespace {
 
-const char kUsage[] = "usage: configurator --headless SCRIPT|- [--root DIR] [/Embedding|/Automation]\n";
+const char kUsage[] =
+    "usage: configurator [--root DIR] [/Embedding|/Automation]\n"
+    "       configurator --headless SCRIPT|- [--root DIR] [/Embedding|/Automation]\n";
 
 int usage_error(const std::string& message) {
     fprintf(stderr, "configurator: %s\n%s", message.c_str(), kUsage);
@@ -26,6 +29,32 @@ int usage_error(const std::string& message) {
 void print_line(const std::string& line) {
     printf("%s\n", line.c_str());
     fflush(stdout);
+}
+
+// The Control Center on the desktop.
+int run_windowed(char* programName, const std::vector<std::string>& commandLine) {
+    // The toolkit sees only the program's name: the command line is the program's own.
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {programName, nullptr};
+    std::string error;
+    if (!WxDialogsStart(toolkitArgc, toolkitArgv, error)) {
+        fprintf(stderr,
+                "configurator: the Control Center needs a desktop to show its windows: %s\n"
+                "(run it with --headless SCRIPT to play it from a script)\n",
+                error.c_str());
+        return 1;
+    }
+    WxBackend backend;
+    DlgSetResources(&kConfiguratorResources);
+    DlgSetBackend(&backend);
+    int exitCode = 0;
+    {
+        CConfiguratorApp app;
+        exitCode = app.Run(commandLine);
+    }
+    DlgSetBackend(nullptr);
+    WxDialogsStop();
+    return exitCode;
 }
 
 }  // namespace
@@ -52,16 +81,12 @@ int main(int argc, char** argv) {
         // Everything else is the program's own command line (the automation switches).
         commandLine.push_back(arg);
     }
-    if (!headless) {
-        fprintf(stderr, "configurator: the windowed Control Center is not built yet; run it with --headless SCRIPT\n%s",
-                kUsage);
-        return 2;
-    }
     std::string error;
     if (!SelectMachineRoot(rootGiven, root, error)) {
         fprintf(stderr, "configurator: %s\n", error.c_str());
         return 1;
     }
+    if (!headless) return run_windowed(argv[0], commandLine);
     FILE* input = script == "-" ? stdin : fopen(script.c_str(), "r");
     if (!input) {
         fprintf(stderr, "configurator: cannot read the script %s: %s\n", script.c_str(), strerror(errno));

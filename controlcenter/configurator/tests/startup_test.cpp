@@ -199,11 +199,14 @@ TEST_F(Program, ASecondProcessEndsSilentlyWhileTheFirstRuns) {
     EXPECT_THAT(third.out, HasSubstr("window 132"));
 }
 
-TEST_F(Program, WithoutHeadlessItSaysTheWindowedCenterIsNotBuilt) {
-    const std::string command = std::string("'") + CONFIGURATOR_PROGRAM + "' --root '" + root_.path() +
-                                "' 2>/dev/null; echo $? >'" + root_.file("plain.code") + "'";
+TEST_F(Program, WithoutHeadlessAndWithoutADisplayItSaysSo) {
+    const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY '") + CONFIGURATOR_PROGRAM + "' --root '" +
+                                root_.path() + "' 2>'" + root_.file("plain.err") + "'; echo $? >'" +
+                                root_.file("plain.code") + "'";
     ASSERT_EQ(0, system(command.c_str()));
-    EXPECT_EQ("2\n", read_all(root_.file("plain.code")));
+    EXPECT_EQ("1\n", read_all(root_.file("plain.code")));
+    EXPECT_THAT(read_all(root_.file("plain.err")),
+                HasSubstr("configurator: the Control Center needs a desktop to show its windows: no display"));
 }
 
 }  // namespace

@@ -129,6 +129,8 @@ public:
     virtual int MessageBox(CDialog* owner, const char* text, const char* caption, UINT type) = 0;
     // A control or window changed from the program's side (a windowed backend redraws it).
     virtual void Changed(CDialog& dialog, int controlId);
+    // The program put up the wait cursor (true) or took it down again (false).
+    virtual void WaitCursor(bool wait);
 };
 
 // The backend every dialog runs on; set before the first dialog opens.

@@ -91,6 +91,7 @@ std::string DlgLoadString(UINT id) {
 
 DlgBackend::~DlgBackend() = default;
 void DlgBackend::Changed(CDialog&, int) {}
+void DlgBackend::WaitCursor(bool) {}
 
 void DlgSetBackend(DlgBackend* backend) { g_backend = backend; }
 DlgBackend* DlgGetBackend() {
@@ -159,5 +160,7 @@ HCURSOR DlgSetCursor(HCURSOR cursor) {
     else
         record.caption = cursor ? "other" : "none";
     DlgAddRecord(record);
+    const bool wait = cursor == reinterpret_cast<HCURSOR>(&g_wait);
+    if (wait != (previous == reinterpret_cast<HCURSOR>(&g_wait))) DlgGetBackend()->WaitCursor(wait);
     return previous;
 }

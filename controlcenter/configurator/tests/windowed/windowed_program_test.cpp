@@ -1,0 +1,155 @@
+// The windowed Control Center played as a person plays it: under a private X server, xdotool
+// types the password, toggles filtering from the keyboard and leaves; the registry then holds
+// what the person did. Every wait has a deadline.
+#include "filtering_state.h"
+#include "password_store.h"
+
+#include <machine.h>
+#include <temp_machine_root.h>
+#include <xvfb_server.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// xdotool with its arguments, cut off after a few seconds; its standard output.
+std::string xdotool(const std::string& arguments, int* status = nullptr) {
+    const std::string command = "timeout 5 xdotool " + arguments + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    if (pipe) {
+        char buffer[256];
+        while (fgets(buffer, sizeof(buffer), pipe)) out += buffer;
+        const int code = pclose(pipe);
+        if (status) *status = code;
+    }
+    return out;
+}
+
+class WindowedProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
+        ASSERT_EQ(PWS_WRITTEN, StorePassword("secret"));
+        ASSERT_TRUE(server_.Start(error)) << error;
+        server_.Export();  // for xdotool
+    }
+
+    void TearDown() override {
+        if (child_ > 0) {
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
+    }
+
+    void StartProgram() {
+        const std::string errors = root_.file("configurator.err");
+        const std::string display = server_.display();
+        child_ = fork();
+        ASSERT_GE(child_, 0);
+        if (child_ == 0) {
+            setenv("DISPLAY", display.c_str(), 1);
+            const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (err >= 0) dup2(err, STDERR_FILENO);
+            execl(CONFIGURATOR_PROGRAM, CONFIGURATOR_PROGRAM, "--root", root_.path().c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+
+    std::string Errors() const {
+        std::ifstream in(root_.file("configurator.err"));
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    // The window with exactly this caption, focused; empty when it does not appear in time.
+    std::string WaitForWindow(const std::string& caption, int seconds = 20) {
+        const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (Clock::now() < deadline) {
+            std::string found = xdotool("search --onlyvisible --name '^" + caption + "$'");
+            if (!found.empty()) {
+                const std::string window = found.substr(0, found.find('\n'));
+                // Without a window manager the test gives the focus (XTEST keys go where it is).
+                xdotool("windowfocus --sync " + window);
+                // As a person does, it looks at the window a moment before typing.
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                return window;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return std::string();
+    }
+
+    void Keys(const std::string& window, const std::string& keys) {
+        xdotool("windowfocus --sync " + window);
+        xdotool("key --delay 50 " + keys);
+    }
+
+    // The program's exit code, or -1 when it has not ended in time.
+    int WaitForExit(int seconds) {
+        const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (Clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(child_, &status, WNOHANG) == child_) {
+                child_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return -1;
+    }
+
+    qf_test::TempMachineRoot root_;
+    qf_test::XvfbServer server_;
+    pid_t child_ = -1;
+};
+
+TEST_F(WindowedProgram, APersonLogsInTurnsFilteringOnAndLeaves) {
+    ASSERT_FALSE(IsFilteringOn());
+    StartProgram();
+    const std::string login = WaitForWindow("Quillfence - Login");
+    ASSERT_FALSE(login.empty()) << "no login window; the program said: " << Errors();
+    // The password edit has the focus; Enter presses OK.
+    xdotool("type --delay 30 secret");
+    Keys(login, "Return");
+
+    const std::string main = WaitForWindow("Quillfence");
+    ASSERT_FALSE(main.empty()) << "no main window; the program said: " << Errors();
+    // The toggle button is the first control: it has the focus, and Space presses it.
+    Keys(main, "space");
+    const std::string success = WaitForWindow("Quillfence Toggle - Success");
+    ASSERT_FALSE(success.empty()) << "no confirmation; the program said: " << Errors();
+    Keys(success, "Return");
+    EXPECT_TRUE(IsFilteringOn());
+
+    // Done, with the mouse: after the box the window does not take keys again under a bare X
+    // server (no window manager gives it back the focus). Done is at 30,86 (60 x 14) dialog
+    // units: its middle, in base units of 6 x 13 pixels, is at 90,151.
+    ASSERT_FALSE(WaitForWindow("Quillfence").empty());
+    int exitCode = -1;
+    for (int attempt = 0; attempt < 10 && exitCode < 0; ++attempt) {
+        xdotool("mousemove --window " + main + " 90 151 click 1");
+        exitCode = WaitForExit(2);
+    }
+    EXPECT_EQ(0, exitCode) << "the program said: " << Errors();
+    EXPECT_TRUE(IsFilteringOn());
+}
+
+}  // namespace
