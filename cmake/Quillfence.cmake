@@ -34,20 +34,24 @@ function(qf_folder_tests name)
   endif()
 endfunction()
 
-# qf_test(<name> SOURCES ... [DEPS ...] [WINDOWS_LEAVE_OUT pattern...] [ENVIRONMENT VAR=value...])
+# qf_test(<name> SOURCES ... [DEPS ...] [WINDOWS_LEAVE_OUT pattern...] [TOOLKIT_LEAKS])
 # A GoogleTest program; each test case runs as its own ctest entry (own process). The Windows build
-# leaves out the cases of WINDOWS_LEAVE_OUT (gtest patterns; say why beside the call). ENVIRONMENT
-# is set for the program's cases only (say why beside the call).
+# leaves out the cases of WINDOWS_LEAVE_OUT (gtest patterns; say why beside the call).
+# TOOLKIT_LEAKS, for the window tests: GTK, GLib, fontconfig, X11, wxWidgets and the libraries
+# under them keep memory until the process ends, so LeakSanitizer leaves out what those libraries
+# allocated (desktop/testing/toolkit_leaks.supp), in the test and, through the inherited
+# LSAN_OPTIONS, in every program it starts. Leaks of our own code are still reported.
 function(qf_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;WINDOWS_LEAVE_OUT;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "TOOLKIT_LEAKS" "TIMEOUT" "SOURCES;DEPS;WINDOWS_LEAVE_OUT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   set(properties TIMEOUT ${ARG_TIMEOUT} LABELS ${name})
-  if(ARG_ENVIRONMENT)
-    list(APPEND properties ENVIRONMENT ${ARG_ENVIRONMENT})
+  if(ARG_TOOLKIT_LEAKS)
+    list(APPEND properties ENVIRONMENT
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/desktop/testing/toolkit_leaks.supp:print_suppressions=0")
   endif()
   if(WIN32)
     # Under Wine the tests share the one machine of the run (see temp_machine_root.h).

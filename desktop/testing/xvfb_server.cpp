@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -12,9 +13,15 @@
 #include <chrono>
 #include <thread>
 
+extern char** environ;
+
 namespace qf_test {
 
 namespace {
+
+// The descriptor Xvfb writes its display number to.
+const int kDisplayFd = 3;
+const int kStopMs = 3000;
 
 long long milliseconds_left(std::chrono::steady_clock::time_point deadline) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
@@ -26,33 +33,31 @@ XvfbServer::~XvfbServer() { Stop(); }
 
 bool XvfbServer::Start(std::string& error, int timeoutMs) {
     if (pid_ > 0) return true;
+    // Close-on-exec, so that no other program the test starts keeps the pipe open; the server
+    // gets its end through dup2, which clears the flag.
     int fds[2];
-    if (pipe(fds) != 0) {
+    if (pipe2(fds, O_CLOEXEC) != 0) {
         error = std::string("pipe: ") + strerror(errno);
         return false;
     }
-    const pid_t child = fork();
-    if (child < 0) {
-        error = std::string("fork: ") + strerror(errno);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], kDisplayFd);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const std::string fd = std::to_string(kDisplayFd);
+    const char* argv[] = {XVFB_PROGRAM, "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+                          "-nolisten", "tcp", "-noreset", nullptr};
+    const int started = posix_spawn(&pid_, XVFB_PROGRAM, &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (started != 0) {
         close(fds[0]);
-        close(fds[1]);
+        pid_ = -1;
+        error = std::string("Xvfb cannot be started (" XVFB_PROGRAM "): ") + strerror(started);
         return false;
     }
-    if (child == 0) {
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        const int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, STDIN_FILENO);
-            dup2(devnull, STDOUT_FILENO);
-            dup2(devnull, STDERR_FILENO);
-        }
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    pid_ = child;
     // Xvfb writes its display number and a newline when it takes clients.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string number;
@@ -63,8 +68,7 @@ bool XvfbServer::Start(std::string& error, int timeoutMs) {
         pollfd wait = {fds[0], POLLIN, 0};
         if (poll(&wait, 1, static_cast<int>(left)) <= 0) continue;
         char c;
-        const ssize_t got = read(fds[0], &c, 1);
-        if (got <= 0) break;  // the server ended without naming a display
+        if (read(fds[0], &c, 1) != 1) break;  // the server ended without naming a display
         if (c == '\n')
             done = !number.empty();
         else
@@ -74,9 +78,9 @@ bool XvfbServer::Start(std::string& error, int timeoutMs) {
     if (!done) {
         int status = 0;
         const bool ended = waitpid(pid_, &status, WNOHANG) == pid_;
+        if (ended) pid_ = -1;
         Stop();
-        error = ended ? "Xvfb ended at start (is it installed?)" : "Xvfb did not take clients within " +
-                                                                       std::to_string(timeoutMs) + " ms";
+        error = ended ? "Xvfb ended at start" : "Xvfb did not take clients within " + std::to_string(timeoutMs) + " ms";
         return false;
     }
     display_ = ":" + number;
@@ -89,9 +93,10 @@ void XvfbServer::Stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
     // Waits a few seconds for the server to go, then makes it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopMs);
     int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
+    pid_t ended;
+    while ((ended = waitpid(pid_, &status, WNOHANG)) == 0 || (ended < 0 && errno == EINTR)) {
         if (milliseconds_left(deadline) <= 0) {
             kill(pid_, SIGKILL);
             waitpid(pid_, &status, 0);

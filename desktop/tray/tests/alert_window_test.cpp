@@ -21,7 +21,7 @@ class AlertWindowTest : public tray_test::DesktopSessionTest {
 protected:
     // The one window titled caption (0 while none or more than one is open).
     unsigned long windowTitled(const char* caption) {
-        const std::vector<unsigned long> windows = probe_.windowsTitled(caption);
+        const std::vector<unsigned long> windows = probe_->windowsTitled(caption);
         return windows.size() == 1 ? windows[0] : 0;
     }
     // What the window shows, as Ctrl+C in it copies it.
@@ -29,23 +29,23 @@ protected:
         const std::string id = std::to_string(window);
         std::string copied;
         waitFor([&] {
-            probe_.xdotool({"windowfocus", "--sync", id});
-            probe_.xdotool({"key", "--clearmodifiers", "ctrl+c"});
-            copied = probe_.clipboard();
+            probe_->xdotool({"windowfocus", "--sync", id});
+            probe_->xdotool({"key", "--clearmodifiers", "ctrl+c"});
+            copied = probe_->clipboard();
             return !copied.empty();
         });
         return copied;
     }
     void pressOk(unsigned long window) {
         const std::string id = std::to_string(window);
-        ASSERT_EQ(0, probe_.xdotool({"windowfocus", "--sync", id}));
-        ASSERT_EQ(0, probe_.xdotool({"key", "--clearmodifiers", "Return"}));
+        ASSERT_EQ(0, probe_->xdotool({"windowfocus", "--sync", id}));
+        ASSERT_EQ(0, probe_->xdotool({"key", "--clearmodifiers", "Return"}));
     }
     bool waitForWindow(const char* caption) {
         return waitFor([&] { return windowTitled(caption) != 0; });
     }
     bool waitUntilClosed(const char* caption) {
-        return waitFor([&] { return probe_.windowsTitled(caption).empty(); });
+        return waitFor([&] { return probe_->windowsTitled(caption).empty(); });
     }
 };
 
@@ -65,7 +65,7 @@ TEST_F(AlertWindowTest, AlertIsShownWithItsCaptionAndTextAndAfterOkNotAgainByARe
     VTGenerateMsg(kTimeCaption, kTimeAlert);
     VTMessage_Close();
     ASSERT_TRUE(waitForWindow(kTimeCaption)) << agentErrors();
-    EXPECT_TRUE(probe_.windowsTitled(kCaption).empty()) << "the alert closed before is shown again";
+    EXPECT_TRUE(probe_->windowsTitled(kCaption).empty()) << "the alert closed before is shown again";
     EXPECT_EQ(std::string(kTimeCaption) + "\n\n" + kTimeAlert, copiedFrom(windowTitled(kTimeCaption)))
         << "only the new alert, on its own";
 }
@@ -94,13 +94,13 @@ TEST_F(AlertWindowTest, BurstIsOneWindowWithTheCountAndWhatComesWhileItIsOpenIsT
     for (int i = 0; i < 5; ++i) VTGenerateMsg(kCaption, kContentAlert);
     VTMessage_Close();
     std::this_thread::sleep_for(kSettle);
-    EXPECT_TRUE(probe_.windowsTitled(kCaption).empty()) << "a second window while the first is open";
-    EXPECT_EQ(1u, probe_.windowsTitled(kTimeCaption).size());
+    EXPECT_TRUE(probe_->windowsTitled(kCaption).empty()) << "a second window while the first is open";
+    EXPECT_EQ(1u, probe_->windowsTitled(kTimeCaption).size());
 
     // Closed as a window manager closes it.
-    probe_.askToClose(window);
+    probe_->askToClose(window);
     ASSERT_TRUE(waitForWindow(kCaption)) << agentErrors();
-    EXPECT_TRUE(probe_.windowsTitled(kTimeCaption).empty());
+    EXPECT_TRUE(probe_->windowsTitled(kTimeCaption).empty());
     EXPECT_EQ(std::string(kCaption) + "\n\n" + kContentAlert + "\n... and 4 more", copiedFrom(windowTitled(kCaption)));
 }
 
@@ -111,7 +111,7 @@ TEST_F(AlertWindowTest, NotificationServiceIsStillPreferred) {
     VTMessage_Close();
     ASSERT_TRUE(waitFor([&] { return desktop_.notifications().size() == 1; })) << agentErrors();
     std::this_thread::sleep_for(kSettle);
-    EXPECT_TRUE(probe_.windowsTitled(kCaption).empty()) << "shown twice: as a notification and in a window";
+    EXPECT_TRUE(probe_->windowsTitled(kCaption).empty()) << "shown twice: as a notification and in a window";
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The agent's icon in the classic system tray of the test's display, while no
 // StatusNotifierWatcher runs on the bus.
 #include "desktop_session.h"
-#include "system_tray_manager.h"
 
 #include <sys/stat.h>
 
@@ -9,10 +8,11 @@
 #include <fstream>
 
 #include <provider_key.h>
+#include <system_tray_manager.h>
 
 namespace {
 
-using tray_test::SystemTrayManager;
+using qf_test::SystemTrayManager;
 
 class ClassicTrayTest : public tray_test::DesktopSessionTest {
 protected:
@@ -22,7 +22,7 @@ protected:
         return icons.size() == 1 ? icons[0] : 0;
     }
     bool waitForIconTitled(const std::string& title) {
-        return waitFor([&] { return dockedIcon() != 0 && probe_.title(dockedIcon()) == title; });
+        return waitFor([&] { return dockedIcon() != 0 && probe_->title(dockedIcon()) == title; });
     }
     static void setFiltering(bool on) {
         // As `quillfence enable|disable` leaves it: the provider key present while filtering is on.
@@ -55,9 +55,9 @@ TEST_P(IconDocks, AndItsTitleFollowsTheFilteringState) {
     ASSERT_TRUE(waitForIconTitled("Quillfence: filtering off")) << agentErrors();
 
     setFiltering(true);
-    EXPECT_TRUE(waitForIconTitled("Quillfence: filtering on")) << probe_.title(dockedIcon());
+    EXPECT_TRUE(waitForIconTitled("Quillfence: filtering on")) << probe_->title(dockedIcon());
     setFiltering(false);
-    EXPECT_TRUE(waitForIconTitled("Quillfence: filtering off")) << probe_.title(dockedIcon());
+    EXPECT_TRUE(waitForIconTitled("Quillfence: filtering off")) << probe_->title(dockedIcon());
     EXPECT_EQ(1u, tray_->docked().size()) << "one icon";
     EXPECT_EQ(0, stopAgent()) << agentErrors();
 }
@@ -97,7 +97,7 @@ TEST_F(ClassicTrayTest, ClickOnTheIconStartsTheControlCenter) {
     ASSERT_TRUE(waitForIconTitled("Quillfence: filtering off")) << agentErrors();
 
     const std::string icon = std::to_string(dockedIcon());
-    ASSERT_EQ(0, probe_.xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}));
+    ASSERT_EQ(0, probe_->xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}));
     EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(root_.file("configurator-started")); }))
         << agentErrors();
 }

@@ -6,8 +6,6 @@
 #include "fake_desktop.h"
 #include "session_bus.h"
 #include "tray_process.h"
-#include "x_probe.h"
-#include "xvfb_server.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +15,8 @@
 #include <string>
 
 #include <vtmessage.h>
+#include <x_probe.h>
+#include <xvfb_server.h>
 
 #include "store_root.h"
 
@@ -27,6 +27,11 @@ protected:
     // How long a test waits for what the agent does twice a second (on a loaded machine too).
     static const int kWaitMs = 10000;
 
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(x_.Start(error)) << error;
+        probe_.reset(new qf_test::XProbe(x_.display()));
+    }
     void TearDown() override {
         agent_.reset();
         VTMessage_Close();
@@ -46,8 +51,8 @@ protected:
     qf_test::StoreRoot root_;
     PrivateSessionBus bus_;
     FakeDesktop desktop_{bus_.address()};
-    XvfbServer x_;
-    XProbe probe_{x_.display()};
+    qf_test::XvfbServer x_;
+    std::unique_ptr<qf_test::XProbe> probe_;
     std::unique_ptr<TrayProcess> agent_;
 };
 

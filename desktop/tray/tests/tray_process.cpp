@@ -21,28 +21,23 @@ namespace tray_test {
 TrayProcess::TrayProcess(const std::string& program, const std::string& root, const std::string& busAddress,
                          const std::string& errorsFile, const std::string& display)
     : errorsFile_(errorsFile) {
-    // Nothing of the desktop the tests run in: no display but the test's own.
-    const char* const replaced[] = {"DBUS_SESSION_BUS_ADDRESS=", "DISPLAY=", "WAYLAND_DISPLAY=", "LSAN_OPTIONS="};
+    // Nothing of the desktop the tests run in: no display but the test's own. The leak check's
+    // options (the toolkits' suppressions of the window tests) are inherited.
+    const char* const replaced[] = {"DBUS_SESSION_BUS_ADDRESS=", "DISPLAY=", "WAYLAND_DISPLAY="};
     std::vector<std::string> environment;
-    std::string leakOptions;
     for (char** entry = environ; *entry; ++entry) {
         bool keep = true;
         for (const char* name : replaced)
             if (strncmp(*entry, name, strlen(name)) == 0) keep = false;
-        if (strncmp(*entry, "LSAN_OPTIONS=", 13) == 0) leakOptions = *entry + 13;
         if (keep) environment.push_back(*entry);
     }
     environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress);
     if (!display.empty()) {
         environment.push_back("DISPLAY=" + display);
-        // GTK, GDK, fontconfig and Pango keep what they allocate until the process ends: under
-        // LeakSanitizer an agent with a display has those suppressed, its own leaks still count.
-        leakOptions += std::string(leakOptions.empty() ? "" : ":") + "suppressions=" GTK_LEAKS;
         // No accessibility bus and no settings daemon on the test's bus.
         environment.push_back("NO_AT_BRIDGE=1");
         environment.push_back("GSETTINGS_BACKEND=memory");
     }
-    if (!leakOptions.empty()) environment.push_back("LSAN_OPTIONS=" + leakOptions);
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(&entry[0]);
     envp.push_back(nullptr);

@@ -6,18 +6,19 @@
 
 #include <machine.h>
 #include <temp_machine_root.h>
+#include <x_probe.h>
 #include <xvfb_server.h>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -27,20 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// xdotool with its arguments, cut off after a few seconds; its standard output.
-std::string xdotool(const std::string& arguments, int* status = nullptr) {
-    const std::string command = "timeout 5 xdotool " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    if (pipe) {
-        char buffer[256];
-        while (fgets(buffer, sizeof(buffer), pipe)) out += buffer;
-        const int code = pclose(pipe);
-        if (status) *status = code;
-    }
-    return out;
-}
-
 class WindowedProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,7 +35,7 @@ protected:
         ASSERT_TRUE(qf::machine_init(root_.path(), error)) << error;
         ASSERT_EQ(PWS_WRITTEN, StorePassword("secret"));
         ASSERT_TRUE(server_.Start(error)) << error;
-        server_.Export();  // for xdotool
+        probe_.reset(new qf_test::XProbe(server_.display()));
     }
 
     void TearDown() override {
@@ -79,27 +66,26 @@ protected:
         return text.str();
     }
 
-    // The window with exactly this caption, focused; empty when it does not appear in time.
-    std::string WaitForWindow(const std::string& caption, int seconds = 20) {
+    // The window with exactly this caption, focused; 0 when it does not appear in time.
+    unsigned long WaitForWindow(const std::string& caption, int seconds = 20) {
         const auto deadline = Clock::now() + std::chrono::seconds(seconds);
         while (Clock::now() < deadline) {
-            std::string found = xdotool("search --onlyvisible --name '^" + caption + "$'");
+            const std::vector<unsigned long> found = probe_->windowsTitled(caption);
             if (!found.empty()) {
-                const std::string window = found.substr(0, found.find('\n'));
                 // Without a window manager the test gives the focus (XTEST keys go where it is).
-                xdotool("windowfocus --sync " + window);
+                probe_->xdotool({"windowfocus", "--sync", std::to_string(found[0])});
                 // As a person does, it looks at the window a moment before typing.
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                return window;
+                return found[0];
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        return std::string();
+        return 0;
     }
 
-    void Keys(const std::string& window, const std::string& keys) {
-        xdotool("windowfocus --sync " + window);
-        xdotool("key --delay 50 " + keys);
+    void Keys(unsigned long window, const std::string& keys) {
+        probe_->xdotool({"windowfocus", "--sync", std::to_string(window)});
+        probe_->xdotool({"key", "--delay", "50", keys});
     }
 
     // The program's exit code, or -1 when it has not ended in time.
@@ -118,34 +104,35 @@ protected:
 
     qf_test::TempMachineRoot root_;
     qf_test::XvfbServer server_;
+    std::unique_ptr<qf_test::XProbe> probe_;
     pid_t child_ = -1;
 };
 
 TEST_F(WindowedProgram, APersonLogsInTurnsFilteringOnAndLeaves) {
     ASSERT_FALSE(IsFilteringOn());
     StartProgram();
-    const std::string login = WaitForWindow("Quillfence - Login");
-    ASSERT_FALSE(login.empty()) << "no login window; the program said: " << Errors();
+    const unsigned long login = WaitForWindow("Quillfence - Login");
+    ASSERT_NE(0u, login) << "no login window; the program said: " << Errors();
     // The password edit has the focus; Enter presses OK.
-    xdotool("type --delay 30 secret");
+    probe_->xdotool({"type", "--delay", "30", "secret"});
     Keys(login, "Return");
 
-    const std::string main = WaitForWindow("Quillfence");
-    ASSERT_FALSE(main.empty()) << "no main window; the program said: " << Errors();
+    const unsigned long main = WaitForWindow("Quillfence");
+    ASSERT_NE(0u, main) << "no main window; the program said: " << Errors();
     // The toggle button is the first control: it has the focus, and Space presses it.
     Keys(main, "space");
-    const std::string success = WaitForWindow("Quillfence Toggle - Success");
-    ASSERT_FALSE(success.empty()) << "no confirmation; the program said: " << Errors();
+    const unsigned long success = WaitForWindow("Quillfence Toggle - Success");
+    ASSERT_NE(0u, success) << "no confirmation; the program said: " << Errors();
     Keys(success, "Return");
     EXPECT_TRUE(IsFilteringOn());
 
     // Done, with the mouse: after the box the window does not take keys again under a bare X
     // server (no window manager gives it back the focus). Done is at 30,86 (60 x 14) dialog
     // units: its middle, in base units of 6 x 13 pixels, is at 90,151.
-    ASSERT_FALSE(WaitForWindow("Quillfence").empty());
+    ASSERT_NE(0u, WaitForWindow("Quillfence"));
     int exitCode = -1;
     for (int attempt = 0; attempt < 10 && exitCode < 0; ++attempt) {
-        xdotool("mousemove --window " + main + " 90 151 click 1");
+        probe_->xdotool({"mousemove", "--window", std::to_string(main), "90", "151", "click", "1"});
         exitCode = WaitForExit(2);
     }
     EXPECT_EQ(0, exitCode) << "the program said: " << Errors();

@@ -1,9 +1,10 @@
 // quillfence-log-viewer on a fixture dump under an X server of the test's own: the rows, the
 // kind and text filters, the chart's bars and the site table, read back from the window, and a
 // PNG picture of it in the build folder.
-#include "private_xvfb.h"
+#include "program_run.h"
 
 #include "temp_machine_root.h"
+#include "xvfb_server.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@
 
 namespace {
 
-using logviewer_test::PrivateXvfb;
+using qf_test::XvfbServer;
 using logviewer_test::ProgramRun;
 using logviewer_test::ReadFile;
 using logviewer_test::RunProgram;
@@ -95,13 +96,13 @@ protected:
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         // As View Log passes it: the Windows path in quotation marks.
         argv.push_back("\"C:\\Program Files\\Quillfence\\log\\fixture dump.txt\"");
-        const ProgramRun run = RunProgram(argv, {"DISPLAY=" + xvfb_.Display()}, 60);
+        const ProgramRun run = RunProgram(argv, {"DISPLAY=" + xvfb_.display()}, 60);
         EXPECT_TRUE(run.finished) << run.failure << "\n" << run.output;
         EXPECT_EQ(0, run.exitCode) << run.output;
         return ReadFile(report);
     }
 
-    PrivateXvfb xvfb_;
+    XvfbServer xvfb_;
     qf_test::TempMachineRoot root_;
 };
 
@@ -192,7 +193,7 @@ TEST_F(LogViewerWindow, AFileThatCannotBeReadIsSaidAndNothingIsShown) {
         const std::string report = root_.file("report.txt");
         std::filesystem::remove(report);
         const ProgramRun run =
-            RunProgram({QUILLFENCE_LOG_VIEWER, "--test-report", report, c.argument}, {"DISPLAY=" + xvfb_.Display()}, 60);
+            RunProgram({QUILLFENCE_LOG_VIEWER, "--test-report", report, c.argument}, {"DISPLAY=" + xvfb_.display()}, 60);
         ASSERT_TRUE(run.finished) << run.failure;
         EXPECT_EQ(1, run.exitCode);
         EXPECT_THAT(run.output, HasSubstr(c.message));

@@ -1,13 +1,14 @@
 // View Log end to end: a machine root seeded by quillfence-machine init, the Control Center's View
 // Log starts the registered viewer on the dump of the access log, the viewer shows it on an X
 // server of the test's own and closes by itself (QF_LOG_VIEWER_TEST_REPORT), and the dump is gone.
-#include "private_xvfb.h"
+#include "program_run.h"
 
 #include <advanced_window.h>
 #include <log_buttons.h>
 #include <vtlogger.h>
 
 #include "temp_machine_root.h"
+#include "xvfb_server.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@
 
 namespace {
 
-using logviewer_test::PrivateXvfb;
+using qf_test::XvfbServer;
 using logviewer_test::ProgramRun;
 using logviewer_test::ReadFile;
 using logviewer_test::RunProgram;
@@ -66,7 +67,7 @@ void kill_children_except(pid_t keep) {
 }
 
 TEST(ViewLogEndToEnd, TheRegisteredViewerShowsTheDumpAndTheDumpIsDeletedAfterwards) {
-    PrivateXvfb xvfb;
+    XvfbServer xvfb;
     std::string error;
     ASSERT_TRUE(xvfb.Start(error)) << error;
     qf_test::TempMachineRoot root;
@@ -81,12 +82,12 @@ TEST(ViewLogEndToEnd, TheRegisteredViewerShowsTheDumpAndTheDumpIsDeletedAfterwar
     ASSERT_EQ(1, VTLogger_Submit("INFORM", 0, "a line for the parent"));
 
     const std::string report = root.file("viewer-report.txt");
-    setenv("DISPLAY", xvfb.Display().c_str(), 1);
+    xvfb.Export();
     setenv("QF_LOG_VIEWER_TEST_REPORT", report.c_str(), 1);
     QuietWindow window;
     std::future<void> viewed = std::async(std::launch::async, [&window] { ViewLog(window); });
     if (viewed.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-        kill_children_except(xvfb.Pid());
+        kill_children_except(xvfb.pid());
         viewed.wait();
         FAIL() << "the viewer did not close within 60 seconds";
     }

@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace tray_test {
+namespace qf_test {
 
 namespace {
 
@@ -134,4 +134,4 @@ int XProbe::xdotool(const std::vector<std::string>& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace tray_test
+}  // namespace qf_test

@@ -8,7 +8,7 @@
 
 typedef struct _XDisplay Display;
 
-namespace tray_test {
+namespace qf_test {
 
 class XProbe {
 public:
@@ -36,4 +36,4 @@ private:
     unsigned long requestor_ = 0;
 };
 
-}  // namespace tray_test
+}  // namespace qf_test

@@ -12,7 +12,7 @@
 
 typedef struct _XDisplay Display;
 
-namespace tray_test {
+namespace qf_test {
 
 class SystemTrayManager {
 public:
@@ -40,4 +40,4 @@ private:
     std::vector<unsigned long> docked_;
 };
 
-}  // namespace tray_test
+}  // namespace qf_test

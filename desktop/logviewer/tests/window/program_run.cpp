@@ -1,5 +1,6 @@
-#include "private_xvfb.h"
+#include "program_run.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -36,67 +37,13 @@ bool wait_until(pid_t pid, long long deadlineMs, int& status) {
     }
 }
 
-void stop(pid_t pid) {
-    int status = 0;
-    kill(pid, SIGTERM);
-    if (!wait_until(pid, now_ms() + 5000, status)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-}
-
 }  // namespace
-
-PrivateXvfb::~PrivateXvfb() {
-    if (pid_ > 0) stop(pid_);
-}
-
-bool PrivateXvfb::Start(std::string& error) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        error = std::string("pipe: ") + strerror(errno);
-        return false;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);  // dup2 clears close-on-exec
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {XVFB_PROGRAM, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", nullptr};
-    const int started = posix_spawn(&pid_, XVFB_PROGRAM, &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (started != 0) {
-        close(fds[0]);
-        pid_ = -1;
-        error = std::string("Xvfb cannot be started: ") + strerror(started);
-        return false;
-    }
-    std::string number;
-    const long long deadline = now_ms() + 20000;
-    while (number.empty() || number.back() != '\n') {
-        const long long left = deadline - now_ms();
-        pollfd p = {fds[0], POLLIN, 0};
-        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
-        char c;
-        if (read(fds[0], &c, 1) != 1) break;
-        number += c;
-    }
-    close(fds[0]);
-    if (number.size() < 2 || number.back() != '\n') {
-        error = "Xvfb gave no display within 20 seconds";
-        return false;
-    }
-    number.pop_back();
-    display_ = ":" + number;
-    return true;
-}
 
 ProgramRun RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                       int timeoutSeconds) {
     ProgramRun run;
     char outputName[] = "/tmp/logviewer-run-XXXXXX";
-    const int output = mkstemp(outputName);
+    const int output = mkostemp(outputName, O_CLOEXEC);  // the program gets it through dup2
     if (output < 0) {
         run.failure = "no temporary file";
         return run;

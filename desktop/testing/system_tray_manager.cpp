@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace tray_test {
+namespace qf_test {
 
 namespace {
 
@@ -128,4 +128,4 @@ void SystemTrayManager::undock(unsigned long icon) {
     docked_.erase(std::remove(docked_.begin(), docked_.end(), icon), docked_.end());
 }
 
-}  // namespace tray_test
+}  // namespace qf_test
