@@ -9,6 +9,8 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
+#include <gdk/gdk.h>
+
 #include <stdlib.h>
 
 #include <algorithm>
@@ -90,6 +92,8 @@ void WxBackend::WaitCursor(bool wait) {
         wxBeginBusyCursor();
     else
         wxEndBusyCursor();
+    // The program works on without the event loop: the cursor goes to the display now.
+    if (GdkDisplay* display = gdk_display_get_default()) gdk_display_flush(display);
 }
 
 namespace {

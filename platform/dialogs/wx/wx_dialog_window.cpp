@@ -282,6 +282,9 @@ void WxDialogWindow::ProgramChanged(int id) {
         for (View& view : views_) WriteView(view);
     } else if (View* view = ViewOfId(id)) {
         WriteView(*view);
+        // A progress bar moves while the program works on this thread, the event loop waiting:
+        // it is painted now. Only painting is done, so no input reaches the dialog meanwhile.
+        if (view->control->kind == DlgControlKind::ProgressBar && IsShown()) view->widget->Update();
     }
 }
 
