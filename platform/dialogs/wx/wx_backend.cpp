@@ -9,6 +9,8 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
+#include <gdk/gdk.h>
+
 #include <stdlib.h>
 
 #include <algorithm>
@@ -72,11 +74,11 @@ WxBackend::~WxBackend() {
 void WxBackend::RunModal(CDialog& dialog) {
     // Deleted here, once its loop has ended: the dialog and its window go together.
     auto* window = new WxDialogWindow(dialog, nullptr);
-    wxWindow* parent = window->GetParent();
+    auto* parent = dynamic_cast<WxDialogWindow*>(window->GetParent());
     window->RunModal(shown_);
     delete window;
     // The window it was opened over is active again and takes the keys.
-    if (parent) parent->Raise();
+    if (parent) parent->Reactivate();
 }
 
 void WxBackend::Changed(CDialog& dialog, int controlId) {
@@ -90,6 +92,8 @@ void WxBackend::WaitCursor(bool wait) {
         wxBeginBusyCursor();
     else
         wxEndBusyCursor();
+    // The program works on without the event loop: the cursor goes to the display now.
+    if (GdkDisplay* display = gdk_display_get_default()) gdk_display_flush(display);
 }
 
 namespace {
@@ -137,7 +141,7 @@ int box_answer(UINT type, int pressed) {
 }  // namespace
 
 int WxBackend::MessageBox(CDialog* owner, const char* text, const char* caption, UINT type) {
-    wxWindow* parent = owner ? WxDialogWindow::Of(*owner) : nullptr;
+    WxDialogWindow* parent = owner ? WxDialogWindow::Of(*owner) : nullptr;
     if (!parent)
         for (CDialog* open : DlgOpenWindows())
             if (WxDialogWindow* window = WxDialogWindow::Of(*open)) parent = window;
@@ -150,6 +154,6 @@ int WxBackend::MessageBox(CDialog* owner, const char* text, const char* caption,
     const int pressed = box.ShowModal();
     if (wasBusy) wxBeginBusyCursor();
     // The owner is active again and takes the keys (the platform reactivates it).
-    if (parent) parent->Raise();
+    if (parent) parent->Reactivate();
     return box_answer(type, pressed);
 }

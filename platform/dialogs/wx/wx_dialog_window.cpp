@@ -282,6 +282,9 @@ void WxDialogWindow::ProgramChanged(int id) {
         for (View& view : views_) WriteView(view);
     } else if (View* view = ViewOfId(id)) {
         WriteView(*view);
+        // A progress bar moves while the program works on this thread, the event loop waiting:
+        // it is painted now. Only painting is done, so no input reaches the dialog meanwhile.
+        if (view->control->kind == DlgControlKind::ProgressBar && IsShown()) view->widget->Update();
     }
 }
 
@@ -329,6 +332,25 @@ void WxDialogWindow::SyncFocusLater() {
         focusPending_ = false;
         SyncFocus();
     });
+}
+
+void WxDialogWindow::Reactivate() {
+    if (closing_) return;
+    Raise();
+    // As the platform's dialog manager does on reactivation: the control that had the focus
+    // takes it again, else (it was disabled meanwhile, and with it the focus went) the first
+    // control that can take it.
+    DlgWindow* window = DlgWindowOf(dialog_);
+    DlgControl* focused = window->find(window->focusId);
+    if (!focused || !focused->takesFocus()) {
+        for (const auto& control : window->controls) {
+            if (control->takesFocus()) {
+                Act([this, id = control->id] { DlgUserFocus(dialog_, id); });
+                break;
+            }
+        }
+    }
+    SyncFocus();
 }
 
 void WxDialogWindow::SyncFocus() {
@@ -492,10 +514,12 @@ void WxDialogWindow::ContextHelpMode() {
 void WxDialogWindow::RunModal(const std::function<void(CDialog&)>& shown) {
     Centre();
     wxWindowDisabler others(this);
+    // Input is taken from the first event the loop hands out: keys typed the moment the window
+    // appears reach the dialog, into the control the framework has the focus on.
+    ready_ = true;
     wxDialog::Show(DlgWindowOf(dialog_)->visible);
+    SyncFocus();
     CallAfter([this, shown] {
-        ready_ = true;
-        SyncFocus();
         if (shown) shown(dialog_);
         AfterAction();
     });

@@ -31,6 +31,10 @@ public:
     void RunModal(const std::function<void(CDialog&)>& shown);
     // The program changed control id (0: the window itself).
     void ProgramChanged(int id);
+    // A message box or child window over this one has closed: the window comes to the front and
+    // the control that had the focus takes the keys again (the toolkit drops the focus of a
+    // control that was disabled meanwhile, and the window would take no keys).
+    void Reactivate();
 
     CDialog& Dialog() const { return dialog_; }
     const std::vector<View>& Views() const { return views_; }
