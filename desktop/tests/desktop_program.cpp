@@ -102,7 +102,8 @@ ProgramResult run_to_end(const std::vector<std::string>& argv, const std::string
     std::ofstream(in) << input;
     DesktopProgram program(argv, {}, out, err, in);
     ProgramResult result;
-    result.exitCode = program.stop(0, deadlineMs);  // signal 0: only waits
+    result.exitCode = program.wait(deadlineMs);
+    if (program.running()) program.stop(SIGKILL);
     result.out = program.output();
     result.err = program.errors();
     unlink(in.c_str());

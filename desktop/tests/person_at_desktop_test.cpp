@@ -24,8 +24,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -266,6 +268,9 @@ TEST_F(PersonAtDesktop, SwitchesFilteringOnAddsASiteSeesTheTrayFollowAndTheAlert
     EXPECT_EQ(56, fetch.exitCode) << fetch.err;
     EXPECT_NE(std::string::npos, fetch.err.find("Recv failure")) << fetch.err;
     EXPECT_FALSE(server.requests().empty()) << "the request reached the server";
+    std::ifstream received(root_.file("session/page.html"));
+    const std::string page((std::istreambuf_iterator<char>(received)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(std::string::npos, page.find(kWord)) << "the word reached curl";
 
     const unsigned long alert = waitForWindow(kAlertCaption);
     ASSERT_NE(0u, alert) << said();
