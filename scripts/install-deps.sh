@@ -9,6 +9,7 @@ packages=(cmake g++ make pkg-config libsqlite3-dev libgtest-dev libgmock-dev lib
   libglib2.0-dev dbus-daemon  # the tray agent (GDBus) and its tests' private session bus
   libwxgtk3.2-dev libgtk-3-dev  # the Control Center's windows, the log viewer, the classic tray
   xvfb xauth xdotool fonts-dejavu-core  # the window tests' X server and the person they play
+  libx11-dev libgdk-pixbuf-2.0-dev  # the desktop test's X probe and its screenshot (PNG)
   fonts-dejavu-extra)  # DejaVu Sans Condensed 8: the dialog font with the platform's base units (6 x 13)
 
 missing=()
