@@ -8,13 +8,11 @@
 #include "desktop_program.h"
 #include "screen_shot.h"
 
-// The tray tests' helpers (see CMakeLists.txt).
-#include "session_bus.h"
-#include "system_tray_manager.h"
-#include "x_probe.h"
-
-#include <temp_machine_root.h>
 #include <http_test_server.h>
+#include <session_bus.h>
+#include <system_tray_manager.h>
+#include <temp_machine_root.h>
+#include <x_probe.h>
 #include <xvfb_server.h>
 
 #include <gtest/gtest.h>
@@ -90,9 +88,9 @@ protected:
                    std::string(kPassword) + "\n");
         std::string error;
         ASSERT_TRUE(x_.Start(error)) << error;
-        bus_.reset(new tray_test::PrivateSessionBus());
-        tray_.reset(new tray_test::SystemTrayManager(x_.display()));
-        probe_.reset(new tray_test::XProbe(x_.display()));
+        bus_.reset(new qf_test::PrivateSessionBus());
+        tray_.reset(new qf_test::SystemTrayManager(x_.display()));
+        probe_.reset(new qf_test::XProbe(x_.display()));
     }
 
     void TearDown() override {
@@ -185,9 +183,9 @@ protected:
 
     qf_test::TempMachineRoot root_;
     qf_test::XvfbServer x_;
-    std::unique_ptr<tray_test::PrivateSessionBus> bus_;
-    std::unique_ptr<tray_test::SystemTrayManager> tray_;
-    std::unique_ptr<tray_test::XProbe> probe_;
+    std::unique_ptr<qf_test::PrivateSessionBus> bus_;
+    std::unique_ptr<qf_test::SystemTrayManager> tray_;
+    std::unique_ptr<qf_test::XProbe> probe_;
     std::unique_ptr<DesktopProgram> agent_;
     std::unique_ptr<DesktopProgram> configurator_;
 };

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "fake_desktop.h"
-#include "session_bus.h"
+#include <session_bus.h>
 #include "tray_process.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ protected:
     }
 
     qf_test::StoreRoot root_;
-    PrivateSessionBus bus_;
+    qf_test::PrivateSessionBus bus_;
     FakeDesktop desktop_{bus_.address()};
     qf_test::XvfbServer x_;
     std::unique_ptr<qf_test::XProbe> probe_;

@@ -1,7 +1,7 @@
 // quillfence-tray on a private session bus: the alerts of the spool as notifications of the
 // test's notification service, the tray icon as an item registered with the test's watcher.
 #include "fake_desktop.h"
-#include "session_bus.h"
+#include <session_bus.h>
 #include "tray_process.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +68,7 @@ protected:
     }
 
     qf_test::StoreRoot root_;
-    tray_test::PrivateSessionBus bus_;
+    qf_test::PrivateSessionBus bus_;
     FakeDesktop desktop_{bus_.address()};
     std::unique_ptr<tray_test::TrayProcess> agent_;
 };

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace tray_test {
+namespace qf_test {
 
 class PrivateSessionBus {
 public:
@@ -24,4 +24,4 @@ private:
     pid_t daemon_ = -1;
 };
 
-}  // namespace tray_test
+}  // namespace qf_test

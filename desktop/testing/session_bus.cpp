@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace tray_test {
+namespace qf_test {
 
 PrivateSessionBus::PrivateSessionBus() {
     std::string pattern = (std::filesystem::temp_directory_path() / "qf-bus-XXXXXX").string();
@@ -76,4 +76,4 @@ PrivateSessionBus::~PrivateSessionBus() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-}  // namespace tray_test
+}  // namespace qf_test
