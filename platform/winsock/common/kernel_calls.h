@@ -11,6 +11,16 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer follows descriptors through the C library's calls only: the runtime's own closes
+// are told to it, so that a number the kernel hands out again is not taken for a race between the
+// socket's last use and the new file's first.
+extern "C" void __sanitizer_syscall_pre_impl_close(long fd);
+#define QF_KERNEL_CLOSING(fd) __sanitizer_syscall_pre_impl_close(fd)
+#else
+#define QF_KERNEL_CLOSING(fd) ((void)0)
+#endif
+
 namespace qf::ws::kernel {
 
 // Every descriptor the runtime makes for a socket passes through here: none is ever 0, 1 or 2, so
@@ -21,6 +31,7 @@ inline int above_standard_streams(int fd) {
     if (fd < 0 || fd > 2) return fd;
     int moved = static_cast<int>(::syscall(SYS_fcntl, fd, F_DUPFD_CLOEXEC, 3));
     int error = errno;
+    QF_KERNEL_CLOSING(fd);
     ::syscall(SYS_close, fd);
     errno = error;
     return moved;
@@ -61,7 +72,10 @@ inline int getsockopt(int fd, int level, int name, void* value, socklen_t* lengt
 inline int setsockopt(int fd, int level, int name, const void* value, socklen_t length) {
     return static_cast<int>(::syscall(SYS_setsockopt, fd, level, name, value, length));
 }
-inline int close(int fd) { return static_cast<int>(::syscall(SYS_close, fd)); }
+inline int close(int fd) {
+    QF_KERNEL_CLOSING(fd);
+    return static_cast<int>(::syscall(SYS_close, fd));
+}
 inline int dup3(int source, int target, int flags) {
     return static_cast<int>(::syscall(SYS_dup3, source, target, flags));
 }

@@ -75,6 +75,9 @@ struct Worker {
     HANDLE drained = nullptr;  // set once the worker has taken its last packet
     HMODULE library = nullptr;  // the worker thread's reference on this library
     WSATHREADID thread{};
+    // The upcalls the thread makes for itself, copied when it is made: a later WSPStartup writes
+    // the state's table while a worker of an earlier one may still be ending.
+    WSPUPCALLTABLE upcalls{};
 };
 
 struct State {
@@ -224,7 +227,7 @@ void complete_to_application(Request* request, DWORD error, DWORD bytes, DWORD f
 DWORD WINAPI worker_main(LPVOID parameter) {
     auto* worker = static_cast<Worker*>(parameter);
     int error = 0;
-    state().upcalls.lpWPUOpenCurrentThread(&worker->thread, &error);
+    worker->upcalls.lpWPUOpenCurrentThread(&worker->thread, &error);
     for (;;) {
         DWORD bytes = 0;
         ULONG_PTR key = 0;
@@ -246,7 +249,7 @@ DWORD WINAPI worker_main(LPVOID parameter) {
         delete request;
     }
     SetEvent(worker->drained);  // the last use of the event, which clean-up closes
-    state().upcalls.lpWPUCloseThread(&worker->thread, &error);
+    worker->upcalls.lpWPUCloseThread(&worker->thread, &error);
     CloseHandle(worker->port);
     HMODULE library = worker->library;
     delete worker;
@@ -259,6 +262,7 @@ Worker* ensure_worker() {
     std::lock_guard<std::recursive_mutex> guard(s.lock);
     if (s.worker) return s.worker;
     auto worker = std::make_unique<Worker>();
+    worker->upcalls = s.upcalls;
     worker->port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
     worker->drained = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // Taken here, while the runtime is known to hold the library, and given back by the thread.
