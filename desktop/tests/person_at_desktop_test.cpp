@@ -5,13 +5,13 @@
 // leaves; then a filtered curl fetches a page with a disallowed word, is refused, and the alert
 // shows in the agent's window. The screen at that moment is kept as a PNG in the build folder.
 // Every wait has a deadline; the person is played with xdotool.
-#include "desktop_program.h"
 #include "screen_shot.h"
 
 #include <http_test_server.h>
 #include <session_bus.h>
 #include <system_tray_manager.h>
 #include <temp_machine_root.h>
+#include <test_program.h>
 #include <x_probe.h>
 #include <xvfb_server.h>
 
@@ -34,9 +34,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using desktop_test::DesktopProgram;
-using desktop_test::ProgramResult;
-using desktop_test::run_to_end;
+using qf_test::TestProgram;
+using qf_test::ProgramResult;
+using qf_test::run_to_end;
 
 const char kPassword[] = "secret";
 const char kWord[] = "gorgonzola";
@@ -112,8 +112,8 @@ protected:
         return {"DISPLAY=" + x_.display(), "DBUS_SESSION_BUS_ADDRESS=" + bus_->address(), "WAYLAND_DISPLAY",
                 "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory"};
     }
-    std::unique_ptr<DesktopProgram> start(const char* program, const std::string& name) {
-        return std::unique_ptr<DesktopProgram>(new DesktopProgram({program, "--root", root_.path()}, session(),
+    std::unique_ptr<TestProgram> start(const char* program, const std::string& name) {
+        return std::unique_ptr<TestProgram>(new TestProgram({program, "--root", root_.path()}, session(),
                                                                   root_.file("session/" + name + ".out"),
                                                                   root_.file("session/" + name + ".err")));
     }
@@ -186,8 +186,8 @@ protected:
     std::unique_ptr<qf_test::PrivateSessionBus> bus_;
     std::unique_ptr<qf_test::SystemTrayManager> tray_;
     std::unique_ptr<qf_test::XProbe> probe_;
-    std::unique_ptr<DesktopProgram> agent_;
-    std::unique_ptr<DesktopProgram> configurator_;
+    std::unique_ptr<TestProgram> agent_;
+    std::unique_ptr<TestProgram> configurator_;
 };
 
 TEST_F(PersonAtDesktop, SwitchesFilteringOnAddsASiteSeesTheTrayFollowAndTheAlertOfABlockedPage) {

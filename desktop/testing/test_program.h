@@ -1,6 +1,7 @@
-// A program of the system started by the desktop test as the person's session starts it: its own
-// environment additions, standard error (and output) kept in files, every wait with a deadline,
-// killed when the object goes while it still runs.
+// A program of the system started by a desktop test as the person's session starts it: its own
+// environment additions, standard output and error kept in files (appended to, so that a file a
+// test gives to the programs it starts one after another keeps all they said), every wait with a
+// deadline, killed when the object goes while it still runs.
 #pragma once
 
 #include <sys/types.h>
@@ -8,18 +9,19 @@
 #include <string>
 #include <vector>
 
-namespace desktop_test {
+namespace qf_test {
 
-class DesktopProgram {
+class TestProgram {
 public:
     // Starts argv[0] with the test's environment and extra ("NAME=value" replaces a variable of
-    // that name, "NAME" alone removes it); its standard input is inputFile ("" for /dev/null), its standard output and
-    // error go to outputFile and errorsFile. Throws when it cannot be started.
-    DesktopProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
-                   const std::string& outputFile, const std::string& errorsFile, const std::string& inputFile = "");
-    ~DesktopProgram();
-    DesktopProgram(const DesktopProgram&) = delete;
-    DesktopProgram& operator=(const DesktopProgram&) = delete;
+    // that name, "NAME" alone removes it); its standard input is inputFile ("" for /dev/null), its
+    // standard output and error go to outputFile and errorsFile ("/dev/null" for neither).
+    // Throws when it cannot be started.
+    TestProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
+                const std::string& outputFile, const std::string& errorsFile, const std::string& inputFile = "");
+    ~TestProgram();
+    TestProgram(const TestProgram&) = delete;
+    TestProgram& operator=(const TestProgram&) = delete;
 
     // Waits up to timeoutMs for it to end: the exit code, 128 + the signal that ended it, or -1
     // while it still runs.
@@ -48,4 +50,4 @@ struct ProgramResult {
 ProgramResult run_to_end(const std::vector<std::string>& argv, const std::string& input, const std::string& folder,
                          int deadlineMs = 60000);
 
-}  // namespace desktop_test
+}  // namespace qf_test

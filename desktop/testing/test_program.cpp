@@ -1,4 +1,4 @@
-#include "desktop_program.h"
+#include "test_program.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace desktop_test {
+namespace qf_test {
 
 namespace {
 
@@ -31,7 +31,7 @@ std::string name_of(const std::string& entry) { return entry.substr(0, entry.fin
 
 }  // namespace
 
-DesktopProgram::DesktopProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
+TestProgram::TestProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extra,
                                const std::string& outputFile, const std::string& errorsFile,
                                const std::string& inputFile)
     : outputFile_(outputFile), errorsFile_(errorsFile) {
@@ -55,8 +55,8 @@ DesktopProgram::DesktopProgram(const std::vector<std::string>& argv, const std::
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, inputFile.empty() ? "/dev/null" : inputFile.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errorsFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     const int spawned = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
@@ -65,11 +65,11 @@ DesktopProgram::DesktopProgram(const std::vector<std::string>& argv, const std::
     }
 }
 
-DesktopProgram::~DesktopProgram() {
+TestProgram::~TestProgram() {
     if (pid_ > 0) stop(SIGKILL);
 }
 
-int DesktopProgram::wait(int timeoutMs) {
+int TestProgram::wait(int timeoutMs) {
     if (pid_ <= 0) return -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
@@ -81,7 +81,7 @@ int DesktopProgram::wait(int timeoutMs) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int DesktopProgram::stop(int signal, int timeoutMs) {
+int TestProgram::stop(int signal, int timeoutMs) {
     if (pid_ <= 0) return -1;
     kill(pid_, signal);
     const int code = wait(timeoutMs);
@@ -93,14 +93,16 @@ int DesktopProgram::stop(int signal, int timeoutMs) {
     return code;
 }
 
-std::string DesktopProgram::output() const { return read_whole(outputFile_); }
-std::string DesktopProgram::errors() const { return read_whole(errorsFile_); }
+std::string TestProgram::output() const { return read_whole(outputFile_); }
+std::string TestProgram::errors() const { return read_whole(errorsFile_); }
 
 ProgramResult run_to_end(const std::vector<std::string>& argv, const std::string& input, const std::string& folder,
                          int deadlineMs) {
     const std::string in = folder + "/run.in", out = folder + "/run.out", err = folder + "/run.err";
     std::ofstream(in) << input;
-    DesktopProgram program(argv, {}, out, err, in);
+    unlink(out.c_str());
+    unlink(err.c_str());
+    TestProgram program(argv, {}, out, err, in);
     ProgramResult result;
     result.exitCode = program.wait(deadlineMs);
     if (program.running()) program.stop(SIGKILL);
@@ -110,4 +112,4 @@ ProgramResult run_to_end(const std::vector<std::string>& argv, const std::string
     return result;
 }
 
-}  // namespace desktop_test
+}  // namespace qf_test
