@@ -10,9 +10,11 @@
 
 namespace {
 
-bool open_locked(PendingTable* table) {
+// A store opens without waiting for another writer (the queue tries again with its store lock
+// released); a read or Init waits.
+bool open_locked(PendingTable* table, bool wait) {
     if (table->db) return true;
-    table->db = qfdb_open(table->spec->file, table->spec->schema);
+    table->db = (wait ? qfdb_open : qfdb_open_now)(table->spec->file, table->spec->schema);
     if (!table->db) return false;
     if (sqlite3_prepare_v2(table->db, table->spec->insertSql, -1, &table->insert, NULL) != SQLITE_OK) {
         sqlite3_close_v2(table->db);
@@ -36,7 +38,7 @@ void close_locked(PendingTable* table) {
 // for (the queue tries again with its store lock released).
 int store_records(void* context, const void* const* records, int count) {
     PendingTable* table = static_cast<PendingTable*>(context);
-    if (!open_locked(table) || qfdb_begin_write(table->db, 0) != SQLITE_OK) return 0;
+    if (!open_locked(table, false) || qfdb_begin_write(table->db, 0) != SQLITE_OK) return 0;
     bool ok = true;
     for (int i = 0; i < count && ok; ++i) {
         table->spec->bind(table->insert, records[i], table->program);
@@ -79,7 +81,7 @@ int pending_table_submit(PendingTable* table, const void* record) {
 int pending_table_open(PendingTable* table) {
     if (!table || !table->queue) return 0;
     pending_lock(table->queue);
-    bool ready = open_locked(table);
+    bool ready = open_locked(table, true);
     pending_unlock(table->queue);
     return ready ? 1 : 0;
 }
@@ -88,7 +90,7 @@ int pending_table_lock_for_reading(PendingTable* table, DWORD flushMs) {
     if (!table || !table->queue) return 0;
     pending_flush(table->queue, flushMs);
     pending_lock(table->queue);
-    if (open_locked(table)) return 1;
+    if (open_locked(table, true)) return 1;
     pending_unlock(table->queue);
     return 0;
 }

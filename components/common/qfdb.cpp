@@ -57,18 +57,23 @@ const char* qfdb_column_text(sqlite3_stmt* statement, int column) {
 
 namespace {
 
+int exec_once(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, NULL, NULL, NULL); }
+
 // Opens fileName and prepares it; *damaged tells whether SQLite found something other than a
-// sound database there.
-sqlite3* open_prepared(const std::string& fileName, const char* schema, bool* damaged) {
+// sound database there. With wait false the preparation does not wait for other writers (busy:
+// NULL at once); the connection made waits for them afterwards either way.
+sqlite3* open_prepared(const std::string& fileName, const char* schema, bool wait, bool* damaged) {
     *damaged = false;
     sqlite3* db = NULL;
     int rc = sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                              NULL);
     if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, wait ? kBusyTimeoutMs : 0);
+        int (*run)(sqlite3*, const char*) = wait ? qfdb_exec : exec_once;
+        rc = run(db, "PRAGMA journal_mode=WAL");
+        if (rc == SQLITE_OK) rc = run(db, "PRAGMA synchronous=NORMAL");
+        if (rc == SQLITE_OK && schema) rc = run(db, schema);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        rc = qfdb_exec(db, "PRAGMA journal_mode=WAL");
-        if (rc == SQLITE_OK) rc = qfdb_exec(db, "PRAGMA synchronous=NORMAL");
-        if (rc == SQLITE_OK && schema) rc = qfdb_exec(db, schema);
     }
     if (rc == SQLITE_OK) return db;
     int primary = rc & 0xFF;
@@ -77,25 +82,29 @@ sqlite3* open_prepared(const std::string& fileName, const char* schema, bool* da
     return NULL;
 }
 
-}  // namespace
-
-sqlite3* qfdb_open(const char* relative, const char* schema) {
+sqlite3* open_database(const char* relative, const char* schema, bool wait) {
     char path[256];
     if (!relative || !dbdir_path(relative, path, sizeof(path))) return NULL;
     if (!dbdir_ensure_folder(relative)) return NULL;
     std::string fileName = path;
     bool damaged = false;
-    sqlite3* db = open_prepared(fileName, schema, &damaged);
+    sqlite3* db = open_prepared(fileName, schema, wait, &damaged);
     if (db || !damaged) return db;
 
     // A file that is not a sound database is kept aside as "<name>.damaged" and a new database
     // takes its place, so that the log, the alerts and the lists keep working.
     // Another process may have done so a moment ago: look once more before moving anything.
-    db = open_prepared(fileName, schema, &damaged);
+    db = open_prepared(fileName, schema, wait, &damaged);
     if (db || !damaged) return db;
     std::string damagedPath = std::string(path) + ".damaged";
     if (!MoveFileExA(path, damagedPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return NULL;
     DeleteFileA((std::string(path) + "-wal").c_str());
     DeleteFileA((std::string(path) + "-shm").c_str());
-    return open_prepared(fileName, schema, &damaged);
+    return open_prepared(fileName, schema, wait, &damaged);
 }
+
+}  // namespace
+
+sqlite3* qfdb_open(const char* relative, const char* schema) { return open_database(relative, schema, true); }
+
+sqlite3* qfdb_open_now(const char* relative, const char* schema) { return open_database(relative, schema, false); }

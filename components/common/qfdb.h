@@ -14,6 +14,11 @@
  * NULL when DBDIR cannot be read or the database cannot be opened. */
 sqlite3* qfdb_open(const char* relative, const char* schema);
 
+/* As qfdb_open, but without waiting for another connection that writes: NULL at once while one
+ * does (for a store that must not wait; see PendingSink.store). The connection made waits for
+ * other writers afterwards as qfdb_open's do. */
+sqlite3* qfdb_open_now(const char* relative, const char* schema);
+
 /* sqlite3_step that waits out other writers: on SQLITE_BUSY or SQLITE_LOCKED the statement is
  * reset (bindings stay) and stepped again, a bounded number of times. Returns the last result. */
 int qfdb_step(sqlite3_stmt* statement);
