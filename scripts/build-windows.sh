@@ -138,6 +138,6 @@ fi
 wineserver -p
 trap 'wineserver -k || true' EXIT
 "$wine_loader" cmd /c exit >/dev/null 2>&1 </dev/null
-# A case whose program Wine failed to start (it ends at once, before printing anything) is run
-# once more; a case that fails when it ran fails the run.
+# A case that fails is run once more: Wine now and then fails to start a program, which then ends
+# at once without printing anything. A case that fails twice fails the run.
 (cd "$test_build" && ctest -j"$jobs" --output-on-failure --repeat until-pass:2)
