@@ -14,9 +14,9 @@ namespace {
 // released); a read or Init waits.
 bool open_locked(PendingTable* table, bool wait) {
     if (table->db) return true;
-    table->db = (wait ? qfdb_open : qfdb_open_now)(table->spec->file, table->spec->schema);
+    table->db = (wait ? qfdb_open : qfdb_open_now)(table->layout->file, table->layout->schema);
     if (!table->db) return false;
-    if (sqlite3_prepare_v2(table->db, table->spec->insertSql, -1, &table->insert, NULL) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(table->db, table->layout->insertSql, -1, &table->insert, NULL) != SQLITE_OK) {
         sqlite3_close_v2(table->db);
         table->db = NULL;
         table->insert = NULL;
@@ -41,7 +41,7 @@ int store_records(void* context, const void* const* records, int count) {
     if (!open_locked(table, false) || qfdb_begin_write(table->db, 0) != SQLITE_OK) return 0;
     bool ok = true;
     for (int i = 0; i < count && ok; ++i) {
-        table->spec->bind(table->insert, records[i], table->program);
+        table->layout->bind(table->insert, records[i], table->program);
         ok = sqlite3_step(table->insert) == SQLITE_DONE;
         sqlite3_reset(table->insert);
         sqlite3_clear_bindings(table->insert);
@@ -58,12 +58,12 @@ void forget_connection(void* context) {
 
 }  // namespace
 
-PendingTable* pending_table_create(const PendingTableSpec* spec) {
+PendingTable* pending_table_create(const PendingTableLayout* layout) {
     PendingTable* table = new (std::nothrow) PendingTable();
     if (!table) return NULL;
-    table->spec = spec;
+    table->layout = layout;
     stamp_program(table->program, sizeof(table->program));
-    PendingSink sink = {store_records, forget_connection, table, spec->module, spec->recordSize, spec->capacity};
+    PendingSink sink = {store_records, forget_connection, table, layout->module, layout->recordSize, layout->capacity};
     table->queue = pending_create(&sink);
     return table;
 }
@@ -72,7 +72,7 @@ int pending_table_submit(PendingTable* table, const void* record) {
     if (!table || !table->queue) return 0;
     if (!qf_atomic_load(&table->placeKnown)) {
         char path[256];
-        if (!dbdir_path(table->spec->file, path, sizeof(path)) || !dbdir_ensure_folder(table->spec->file)) return 0;
+        if (!dbdir_path(table->layout->file, path, sizeof(path)) || !dbdir_ensure_folder(table->layout->file)) return 0;
         qf_atomic_store(&table->placeKnown, (LONG)1);
     }
     return pending_submit(table->queue, record);

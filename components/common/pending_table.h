@@ -10,7 +10,7 @@
 
 #include "pending.h"
 
-struct PendingTableSpec {
+struct PendingTableLayout {
     const char* file;       /* under DBDIR, e.g. "log\\access.db" */
     const char* schema;     /* run on every open: CREATE TABLE IF NOT EXISTS ... */
     const char* insertSql;  /* one row from one record */
@@ -22,7 +22,7 @@ struct PendingTableSpec {
 };
 
 struct PendingTable {
-    const PendingTableSpec* spec;
+    const PendingTableLayout* layout;
     PendingQueue* queue;  /* NULL when it could not be made: every call then fails */
     char program[255];    /* the running program, set when the table is made */
     /* Under the queue's store lock: */
@@ -36,7 +36,7 @@ struct PendingTable {
 /* Made on the caller's thread (the program's path is read here, not by the writer: the clean-up at
  * the process's end waits for the writer and may hold the loader lock, which reading it takes).
  * Lives until the process ends. */
-PendingTable* pending_table_create(const PendingTableSpec* spec);
+PendingTable* pending_table_create(const PendingTableLayout* layout);
 
 /* Hands record over to be stored: 1 = queued (or stored), 0 = DBDIR cannot be read, the queue
  * is full, or the record could not be stored. */

@@ -45,7 +45,7 @@ void bind_line(sqlite3_stmt* insert, const void* record, const char* program) {
     sqlite3_bind_text(insert, 5, program, -1, SQLITE_STATIC);
 }
 
-const PendingTableSpec kLogTable = {
+const PendingTableLayout kLogTable = {
     kFile, kSchema, "INSERT INTO entries(time, kind, port, text, program) VALUES(?, ?, ?, ?, ?)", bind_line,
     "vtlogger.dll", sizeof(LogLine), kWaitingLines};
 

@@ -37,7 +37,7 @@ void bind_alert(sqlite3_stmt* insert, const void* record, const char* program) {
     sqlite3_bind_text(insert, 4, alert.text, -1, SQLITE_STATIC);
 }
 
-const PendingTableSpec kSpoolTable = {
+const PendingTableLayout kSpoolTable = {
     kFile, kSchema, "INSERT INTO alerts(time, program, caption, text) VALUES(?, ?, ?, ?)", bind_alert,
     "vtmessage.dll", sizeof(WaitingAlert), kWaitingAlerts};
 

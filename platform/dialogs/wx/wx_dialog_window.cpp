@@ -109,7 +109,6 @@ void WxDialogWindow::Build() {
     WriteWindowState();
     --writing_;
     Bind(wxEVT_CHAR_HOOK, &WxDialogWindow::OnCharHook, this);
-    g_signal_connect(GetHandle(), "key-press-event", G_CALLBACK(&WxDialogWindow::OnUnfocusedKey), this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
         if (event.CanVeto()) event.Veto();
         Act([this] { DlgUserClose(dialog_); });
@@ -462,26 +461,6 @@ bool WxDialogWindow::DialogKey(int key, int modifiers) {
         return true;
     }
     return false;
-}
-
-// Keys that reach the window while no control has the focus (the one that had it was disabled):
-// the toolkit hands them to no widget, but the dialog's own keys still work, as on the platform.
-gboolean WxDialogWindow::OnUnfocusedKey(GtkWidget* widget, GdkEventKey* event, gpointer self) {
-    if (gtk_window_get_focus(GTK_WINDOW(widget))) return FALSE;
-    int key = 0;
-    switch (event->keyval) {
-    case GDK_KEY_Return: key = WXK_RETURN; break;
-    case GDK_KEY_KP_Enter: key = WXK_NUMPAD_ENTER; break;
-    case GDK_KEY_Escape: key = WXK_ESCAPE; break;
-    case GDK_KEY_F1: key = WXK_F1; break;
-    case GDK_KEY_space: key = WXK_SPACE; break;
-    default: return FALSE;
-    }
-    int modifiers = wxMOD_NONE;
-    if (event->state & GDK_SHIFT_MASK) modifiers |= wxMOD_SHIFT;
-    if (event->state & GDK_CONTROL_MASK) modifiers |= wxMOD_CONTROL;
-    if (event->state & GDK_MOD1_MASK) modifiers |= wxMOD_ALT;
-    return static_cast<WxDialogWindow*>(self)->DialogKey(key, modifiers) ? TRUE : FALSE;
 }
 
 void WxDialogWindow::ShowSystemMenu() {

@@ -63,7 +63,6 @@ private:
     void OnCharHook(wxKeyEvent& event);
     // The keys the platform's dialog manager handles itself; false for any other key.
     bool DialogKey(int key, int modifiers);
-    static gboolean OnUnfocusedKey(GtkWidget* widget, GdkEventKey* event, gpointer self);
 
     CDialog& dialog_;
     std::vector<View> views_;
